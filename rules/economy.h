@@ -1,0 +1,86 @@
+#pragma once
+
+#include "engine/image.h"
+#include "engine/video.h"
+#include "rules/building.h"
+#include "rules/elf.h"
+#include "world/tile_map.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Results of Economy::BuyBuilding and Economy::BuyElf.
+enum OrderResult : int32_t {
+    OrderDone = 0,
+    NothingPlaced = 1,
+    NotEnoughMoney = 2,
+    InvalidSpot = 3,
+    NoOfficeRoom = 4,
+};
+
+// The rules state of one game: buildings, elves, money, stocks, and the state of
+// the player's orders and panels. Lists only grow; records are named by index.
+class Economy {
+public:
+    Economy();
+    ~Economy();
+    Economy(const Economy&) = delete;
+    Economy& operator=(const Economy&) = delete;
+
+    int32_t Money() const { return money; }
+    int32_t Wood() const { return wood; }
+    int32_t Steel() const { return steel; }
+    int32_t Plastic() const { return plastic; }
+
+    // Simulation.
+    void UpdateBuildings(SDL_Surface* screen);
+    void UpdateElves();
+    void DrawElves(SDL_Surface* screen);
+    void AddBuilding(int type, int column, int row);
+
+    // Orders.
+    void StartPlacing(int type);
+    void CancelPlacing();
+    void MovePreview(int x, int y);
+    void DrawPreview(SDL_Surface* screen, const TileMap& map);
+    bool IsSpotValid(const TileMap& map) const;
+    int BuyBuilding(const TileMap& map);
+    int BuyElf(int menuItem);
+    bool HireIntoOffice(int column, int row);
+    bool SendWorker(int column, int row);
+    bool ChooseMine(int column, int row);
+    bool ChooseFoundry(int column, int row);
+
+    // Panels.
+    bool OpenInfoPanel(int x, int y);
+    bool InfoPanelClick(int x, int y);
+    void DrawInfoPanel(Video& video, const Font& font, SDL_Color colour);
+    std::vector<std::string> InfoPanelLines(int buildingIndex) const;
+    void OpenFreeElvesPanel(int x, int y);
+    bool FreeElvesClick(int x, int y);
+    void DrawFreeElvesPanel(int mouseX, int mouseY, Video& video, const Font& font, SDL_Color colour);
+
+    std::vector<Building> buildings;
+    Building preview;
+    Uint32 previewBlinkTimer = 0;
+    bool placing = false;
+    int32_t money = 5000;
+    int32_t wood = 0;
+    int32_t steel = 0;
+    int32_t plastic = 0;
+    std::vector<Elf> elves;
+    int32_t pendingElfType = -1;
+    int32_t selectedBuilding = -1;
+    int32_t infoPanelX = 0;
+    int32_t infoPanelY = 0;
+    bool freeElvesPanelOpen = false;
+    int32_t freeElvesPanelX = 0;
+    int32_t freeElvesPanelY = 0;
+    int32_t freeElvesRow = 0;
+    int32_t selectedWorker = -1;
+    int32_t selectedCarrier = -1;
+    int32_t routeCarrier = -1;
+};
