@@ -1,0 +1,28 @@
+#pragma once
+
+#include "play/end_of_game.h"
+
+#include <cstdint>
+#include <string>
+
+// Where the score server listens: "-server HOST[:PORT]".
+struct ScoreServer {
+    std::string host;
+    uint16_t port = 80;
+};
+
+// Parses "HOST[:PORT]"; port 80 when none is given. Falls back to the default
+// server for text it cannot read.
+ScoreServer ParseScoreServer(const std::string& text);
+// The scores web page address shown on the end-of-game screen.
+std::string ScoresPageAddress(const ScoreServer& server);
+
+// The end-of-game screen: the score, name entry, the question and the exchange.
+class ScoreScreen : public EndOfGameScreen {
+public:
+    explicit ScoreScreen(ScoreServer server);
+    void Run(int score, bool& returnToMenu) override;
+
+private:
+    ScoreServer server;
+};
