@@ -1,0 +1,160 @@
+#include "engine/sound.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+// A song keeps the module's bytes: the mixer reads them while it plays, and
+// the file they came from may be deleted right after loading.
+struct Song {
+    std::vector<Uint8> bytes;
+    SDL_RWops* source = nullptr;
+    Mix_Music* music = nullptr;
+};
+
+struct Sample {
+    Mix_Chunk* chunk = nullptr;
+};
+
+namespace {
+
+bool audioOpen = false;
+bool silent = false;
+
+bool OpenOutput(int mixRate, int softwareChannels) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return false;
+    }
+    if (Mix_OpenAudio(mixRate, AUDIO_S16SYS, 2, 1024) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    Mix_AllocateChannels(softwareChannels);
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<Uint8>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    Uint8 buffer[8192];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+}  // namespace
+
+void StartSound(int mixRate, int softwareChannels) {
+    if (audioOpen) {
+        return;
+    }
+    Mix_Init(MIX_INIT_MOD);
+    silent = false;
+    audioOpen = OpenOutput(mixRate, softwareChannels);
+    if (!audioOpen) {
+        // No usable device: mix into SDL's dummy driver so the game behaves the same.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        audioOpen = OpenOutput(mixRate, softwareChannels);
+        silent = true;
+    }
+}
+
+void StopSound() {
+    if (!audioOpen) {
+        return;
+    }
+    Mix_HaltMusic();
+    Mix_HaltChannel(-1);
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioOpen = false;
+}
+
+bool SoundIsSilent() { return silent || !audioOpen; }
+
+Song* LoadSong(const std::string& path) {
+    if (!audioOpen) {
+        return nullptr;
+    }
+    auto* song = new Song;
+    if (!ReadWholeFile(path, song->bytes) || song->bytes.empty()) {
+        delete song;
+        return nullptr;
+    }
+    song->source = SDL_RWFromConstMem(song->bytes.data(), static_cast<int>(song->bytes.size()));
+    if (song->source != nullptr) {
+        song->music = Mix_LoadMUS_RW(song->source);
+    }
+    if (song->music == nullptr) {
+        FreeSong(song);
+        return nullptr;
+    }
+    return song;
+}
+
+void SetSongVolume(Song* song, int volume) {
+    if (song == nullptr) {
+        return;
+    }
+    if (volume < 0) {
+        volume = 0;
+    }
+    if (volume > 256) {
+        volume = 256;
+    }
+    Mix_VolumeMusic(volume * MIX_MAX_VOLUME / 256);
+}
+
+void PlaySong(Song* song) {
+    if (song != nullptr) {
+        Mix_PlayMusic(song->music, -1);
+    }
+}
+
+void FreeSong(Song* song) {
+    if (song == nullptr) {
+        return;
+    }
+    if (song->music != nullptr) {
+        Mix_FreeMusic(song->music);
+    }
+    if (song->source != nullptr) {
+        SDL_FreeRW(song->source);
+    }
+    delete song;
+}
+
+Sample* LoadSample(const std::string& path) {
+    if (!audioOpen) {
+        return nullptr;
+    }
+    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+    if (chunk == nullptr) {
+        return nullptr;
+    }
+    return new Sample{chunk};
+}
+
+void PlaySample(Sample* sample) {
+    if (sample != nullptr) {
+        Mix_PlayChannel(-1, sample->chunk, 0);
+    }
+}
+
+void FreeSample(Sample* sample) {
+    if (sample == nullptr) {
+        return;
+    }
+    Mix_FreeChunk(sample->chunk);
+    delete sample;
+}

@@ -1,0 +1,163 @@
+#include "engine/video.h"
+
+#include "engine/errors.h"
+
+#include <cstdlib>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+
+#include <climits>
+#endif
+
+Video video;
+
+Video::~Video() { SDL_Quit(); }
+
+void Video::Init(Uint32 initFlags, int width, int height, int bitsPerPixel, Uint32 videoFlags) {
+    screen = nullptr;
+    if (SDL_Init(initFlags) == -1) {
+        throw SDLFailure("Failed to initialize SDL.", SDL_GetError());
+    }
+    SetVideoMode(width, height, bitsPerPixel, videoFlags);
+}
+
+void Video::SetVideoMode(int width, int height, int bitsPerPixel, Uint32 videoFlags) {
+    screen = SDL_SetVideoMode(width, height, bitsPerPixel, videoFlags);
+    if (screen == nullptr) {
+        throw SDLFailure(VideoHeadline(width, height, bitsPerPixel), SDL_GetError());
+    }
+}
+
+void Video::Flip() {
+    if (screen != nullptr) {
+        SDL_Flip(screen);
+    }
+}
+
+void Video::Quit() {
+    // The screen belongs to SDL and goes with it.
+    screen = nullptr;
+    SDL_Quit();
+}
+
+namespace {
+
+// The event layer's state: one set for the whole process.
+SDL_mutex* eventMutex = nullptr;
+SDL_cond* eventCondition = nullptr;
+SDL_TimerID eventTimer = nullptr;
+const char* lastError = nullptr;
+
+Uint32 BroadcastEvents(Uint32 interval, void*) {
+    if (eventCondition != nullptr) {
+        SDL_CondBroadcast(eventCondition);
+    }
+    return interval;
+}
+
+ClockFunction currentClock = nullptr;
+
+}  // namespace
+
+bool InitEvents() {
+    if (SDL_WasInit(SDL_INIT_TIMER) == 0) {
+        SDL_InitSubSystem(SDL_INIT_TIMER);
+    }
+    eventMutex = SDL_CreateMutex();
+    if (eventMutex == nullptr) {
+        lastError = "Mutex creation failed";
+        return false;
+    }
+    eventCondition = SDL_CreateCond();
+    if (eventCondition == nullptr) {
+        lastError = "Condition variable creation failed";
+        return false;
+    }
+    eventTimer = SDL_AddTimer(10, BroadcastEvents, nullptr);
+    if (eventTimer == nullptr) {
+        lastError = "Timer creation failed";
+        return false;
+    }
+    return true;
+}
+
+void QuitEvents() {
+    // The timer goes first so that its thread never sees a destroyed condition.
+    if (eventTimer != nullptr) {
+        SDL_RemoveTimer(eventTimer);
+        eventTimer = nullptr;
+    }
+    if (eventMutex != nullptr) {
+        SDL_DestroyMutex(eventMutex);
+        eventMutex = nullptr;
+    }
+    if (eventCondition != nullptr) {
+        SDL_DestroyCond(eventCondition);
+        eventCondition = nullptr;
+    }
+}
+
+const char* EventsError() { return lastError; }
+
+int PollEvent(SDL_Event* event) {
+    if (eventMutex != nullptr) {
+        SDL_mutexP(eventMutex);
+    }
+    int taken = SDL_PollEvent(event);
+    if (eventMutex != nullptr) {
+        SDL_mutexV(eventMutex);
+    }
+    if (taken > 0 && eventCondition != nullptr) {
+        SDL_CondSignal(eventCondition);
+    }
+    return taken;
+}
+
+Uint32 Now() { return currentClock != nullptr ? currentClock() : SDL_GetTicks(); }
+
+void SetClock(ClockFunction clock) { currentClock = clock; }
+
+int Random(int lo, int hi) { return lo + std::rand() % (hi - lo + 1); }
+
+void SetWorkingDirectoryToProgram() {
+#ifdef _WIN32
+    char path[260];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        return;
+    }
+    std::string folder(path, length);
+    std::size_t slash = folder.find_last_of('\\');
+    if (slash != std::string::npos) {
+        folder.erase(slash + 1);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+#else
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return;
+    }
+    std::string folder(path, static_cast<std::size_t>(length));
+    std::size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos) {
+        folder.erase(slash + 1);
+        if (chdir(folder.c_str()) != 0) {
+            return;  // failures are not examined: the packages then fail to open
+        }
+    }
+#endif
+}
+
+void RequestSynchronisedPresentation() {
+#ifdef _WIN32
+    _putenv("SDL_VIDEODRIVER=directx");
+#else
+    // sdl12-compat presents through SDL2 and waits for the display's refresh when asked.
+    setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 1);
+#endif
+}
