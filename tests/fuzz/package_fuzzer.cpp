@@ -1,0 +1,31 @@
+#include "engine/errors.h"
+#include "engine/package.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* input = "fuzz-input.rkp";
+    std::FILE* file = std::fopen(input, "wb");
+    if (file == nullptr) {
+        return 0;
+    }
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+    try {
+        Package package(input);
+        const std::vector<std::string> names = package.Names();
+        for (const std::string& name : names) {
+            try {
+                package.Extract(name, "fuzz-output.bin");
+            } catch (const FileLoadingFailed&) {
+            }
+        }
+        package.Close();
+    } catch (const FileLoadingFailed&) {
+    }
+    std::remove("fuzz-output.bin");
+    return 0;
+}
