@@ -1,6 +1,7 @@
 #pragma once
 
 #include "play/end_of_game.h"
+#include "scores/score_exchange.h"
 
 #include <cstdint>
 #include <string>
@@ -19,10 +20,14 @@ std::string ScoresPageAddress(const ScoreServer& server);
 
 // The end-of-game screen: the score, name entry, the question and the exchange.
 class ScoreScreen : public EndOfGameScreen {
-public:
+  public:
     explicit ScoreScreen(ScoreServer server);
+    ScoreScreen(ScoreServer server, ExchangeLimits limits);
+    // Loads "scoreboard.png" from "data/gui.rkp" (FileLoadingFailed when it
+    // cannot) and runs frames until the player leaves.
     void Run(int score, bool& returnToMenu) override;
 
-private:
+  private:
     ScoreServer server;
+    ExchangeLimits limits;
 };

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "engine/image.h"
+#include "scores/score_exchange.h"
+
+#include <SDL.h>
+
+#include <functional>
+#include <string>
+
+enum class ScorePhase { EnterName = 0, AskSend = 1, ShowResult = 2 };
+
+// Sends the request bytes and brings back the server's list.
+using ScoreExchange = std::function<ExchangeResult(const std::string& request)>;
+
+// The state of one end-of-game screen: what the player typed and chose, and
+// what the server sent back. Events go in, frames come out; the loop around
+// it belongs to ScoreScreen.
+class ScoreBoard {
+  public:
+    ScoreBoard(int score, ScoreExchange exchange);
+
+    // Sets returnToMenu false when the window is closed. A yes to the question
+    // runs the exchange at once, before the next frame.
+    void HandleEvent(const SDL_Event& event, bool& returnToMenu);
+    // The whole frame, in white with guiFont, without presenting it.
+    void Draw(SDL_Surface* screen, const Sprite& picture, const std::string& pageAddress) const;
+
+    ScorePhase Phase() const { return phase; }
+    const std::string& PlayerName() const { return playerName; }
+    int SendChoice() const { return sendChoice; }
+    bool Failed() const { return failed; }
+    bool Done() const { return done; }
+    const ScoreList& Scores() const { return scores; }
+
+  private:
+    void TypeKey(const SDL_keysym& key);
+    void ChooseKey(SDLKey key);
+    void SendScore();
+
+    int score;
+    ScoreExchange exchange;
+    ScorePhase phase = ScorePhase::EnterName;
+    std::string playerName;
+    int sendChoice = 0;  // 0: yes, 1: no
+    bool failed = false;
+    bool done = false;
+    ScoreList scores;
+};

@@ -1,0 +1,53 @@
+#include "scores/score_screen.h"
+
+#include "engine/image.h"
+#include "engine/package.h"
+#include "engine/video.h"
+#include "scores/score_board.h"
+
+#include <SDL.h>
+
+#include <utility>
+
+namespace {
+
+// Key repeat for typing the name, for exactly as long as the screen runs.
+class KeyRepeat {
+  public:
+    KeyRepeat() { SDL_EnableKeyRepeat(500, 30); }
+    ~KeyRepeat() { SDL_EnableKeyRepeat(0, 0); }
+    KeyRepeat(const KeyRepeat&) = delete;
+    KeyRepeat& operator=(const KeyRepeat&) = delete;
+};
+
+Sprite LoadScoreboardPicture() {
+    Package gui("data/gui.rkp");
+    gui.Extract("scoreboard.png");
+    Sprite picture;
+    picture.Load(ScratchFile);
+    gui.Close();
+    return picture;
+}
+
+}  // namespace
+
+ScoreScreen::ScoreScreen(ScoreServer server) : ScoreScreen(std::move(server), ExchangeLimits()) {}
+
+ScoreScreen::ScoreScreen(ScoreServer server, ExchangeLimits limits)
+    : server(std::move(server)), limits(limits) {}
+
+void ScoreScreen::Run(int score, bool& returnToMenu) {
+    const Sprite picture = LoadScoreboardPicture();
+    const KeyRepeat repeat;
+    ScoreBoard board(score,
+                     [this](const std::string& request) { return ExchangeScores(server, request, limits); });
+    const std::string address = ScoresPageAddress(server);
+    do {
+        SDL_Event event;
+        while (PollEvent(&event) != 0) {
+            board.HandleEvent(event, returnToMenu);
+        }
+        board.Draw(video.GetScreen(), picture, address);
+        video.Flip();
+    } while (!board.Done());
+}
