@@ -1,0 +1,37 @@
+#include "app/title.h"
+
+#include "app/screen.h"
+#include "engine/package.h"
+#include "engine/video.h"
+
+bool EndsTitle(const SDL_Event& event) {
+    return event.type == SDL_QUIT || event.type == SDL_KEYDOWN;
+}
+
+Sprite LoadTitlePicture() {
+    Package gui("data/gui.rkp");
+    gui.Extract("start.png");
+    Sprite picture(ScratchFile);
+    gui.Close();
+    return picture;
+}
+
+void ShowTitle(const Sprite& picture) {
+    SDL_Surface* screen = RequireScreen();
+    const Uint32 shownAt = Now();
+    bool done = false;
+    while (!done) {
+        SDL_Event event;
+        while (PollEvent(&event) > 0) {
+            if (EndsTitle(event)) {
+                done = true;
+            }
+        }
+        // A difference, not a sum, so that the clock's wrap-around cannot cut the title short.
+        if (Now() - shownAt >= TitleMilliseconds) {
+            done = true;
+        }
+        picture.Draw(screen, 0, 0);
+        video.Flip();
+    }
+}
