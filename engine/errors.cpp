@@ -5,11 +5,17 @@
 VEKException::VEKException(std::string message, std::string details)
     : message(std::move(message)), details(std::move(details)) {}
 
-const char* VEKException::what() const noexcept { return message.c_str(); }
+const char* VEKException::what() const noexcept {
+    return message.c_str();
+}
 
-std::string VEKException::GetDetails() const { return details; }
+std::string VEKException::GetDetails() const {
+    return details;
+}
 
-std::string FileHeadline(const std::string& name) { return "Failed to load file \"" + name + "\"."; }
+std::string FileHeadline(const std::string& name) {
+    return "Failed to load file \"" + name + "\".";
+}
 
 std::string SurfaceHeadline(const std::string& operation) {
     return "Surface operation \"" + operation + "\" failed.";

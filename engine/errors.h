@@ -7,29 +7,29 @@
 // Base of every failure the engine detects: a headline naming what failed and
 // a details text giving the reason.
 class VEKException : public std::exception {
-public:
+  public:
     VEKException(std::string message, std::string details);
     const char* what() const noexcept override;
     std::string GetDetails() const;
 
-private:
+  private:
     std::string message;
     std::string details;
 };
 
 // The three kinds exist so that a handler can tell failures apart by type.
 class FileLoadingFailed : public VEKException {
-public:
+  public:
     using VEKException::VEKException;
 };
 
 class SDLFailure : public VEKException {
-public:
+  public:
     using VEKException::VEKException;
 };
 
 class SurfaceOpFailed : public VEKException {
-public:
+  public:
     using VEKException::VEKException;
 };
 

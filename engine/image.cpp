@@ -73,13 +73,17 @@ void UnlockIfNeeded(SDL_Surface* surface) {
 
 namespace {
 
-Sint16 Coordinate(int value) { return static_cast<Sint16>(value); }
+Sint16 Coordinate(int value) {
+    return static_cast<Sint16>(value);
+}
 
 }  // namespace
 
-void DrawRectangle(SDL_Surface* destination, int x1, int y1, int x2, int y2, Uint8 r, Uint8 g, Uint8 b, Uint8 a) {
+void DrawRectangle(SDL_Surface* destination, int x1, int y1, int x2, int y2, Uint8 r, Uint8 g, Uint8 b,
+                   Uint8 a) {
     if (destination != nullptr) {
-        rectangleRGBA(destination, Coordinate(x1), Coordinate(y1), Coordinate(x2), Coordinate(y2), r, g, b, a);
+        rectangleRGBA(destination, Coordinate(x1), Coordinate(y1), Coordinate(x2), Coordinate(y2), r, g, b,
+                      a);
     }
 }
 
@@ -95,9 +99,13 @@ void DrawLine(SDL_Surface* destination, int x1, int y1, int x2, int y2, Uint8 r,
     }
 }
 
-Sprite::Sprite(const std::string& path) { Load(path); }
+Sprite::Sprite(const std::string& path) {
+    Load(path);
+}
 
-Sprite::~Sprite() { Free(); }
+Sprite::~Sprite() {
+    Free();
+}
 
 Sprite::Sprite(Sprite&& other) noexcept : surface(std::exchange(other.surface, nullptr)) {}
 
@@ -117,9 +125,13 @@ void Sprite::Load(const std::string& path) {
     }
 }
 
-void Sprite::Free() { FreeSurface(surface); }
+void Sprite::Free() {
+    FreeSurface(surface);
+}
 
-void Sprite::Draw(SDL_Surface* destination, int x, int y) const { DrawSurface(surface, destination, x, y); }
+void Sprite::Draw(SDL_Surface* destination, int x, int y) const {
+    DrawSurface(surface, destination, x, y);
+}
 
 void Sprite::SetColorKey(Uint8 r, Uint8 g, Uint8 b, Uint32 flags) {
     if (surface != nullptr) {
@@ -133,11 +145,17 @@ void Sprite::SetColorKeyValue(Uint32 key, Uint32 flags) {
     }
 }
 
-int Sprite::GetWidth() const { return surface != nullptr ? surface->w : 0; }
+int Sprite::GetWidth() const {
+    return surface != nullptr ? surface->w : 0;
+}
 
-int Sprite::GetHeight() const { return surface != nullptr ? surface->h : 0; }
+int Sprite::GetHeight() const {
+    return surface != nullptr ? surface->h : 0;
+}
 
-Font::~Font() { Close(); }
+Font::~Font() {
+    Close();
+}
 
 void Font::Load(const std::string& path, int pointSize) {
     Close();

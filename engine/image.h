@@ -28,7 +28,7 @@ void DrawLine(SDL_Surface* destination, int x1, int y1, int x2, int y2, Uint8 r,
 
 // Owns one surface in the screen's format. Movable, not copyable.
 class Sprite {
-public:
+  public:
     Sprite() = default;
     explicit Sprite(const std::string& path);
     ~Sprite();
@@ -50,13 +50,13 @@ public:
     SDL_Surface* GetSurface() const { return surface; }
     bool IsEmpty() const { return surface == nullptr; }
 
-private:
+  private:
     SDL_Surface* surface = nullptr;
 };
 
 // Owns one open TrueType font with its file name and point size.
 class Font {
-public:
+  public:
     Font() = default;
     ~Font();
     Font(const Font&) = delete;
@@ -75,7 +75,7 @@ public:
     // The rendered width of the text in pixels (0 when closed or empty).
     int TextWidth(const std::string& text) const;
 
-private:
+  private:
     TTF_Font* handle = nullptr;
     std::string name;
     int size = 0;

@@ -36,7 +36,9 @@ bool ReadDirectoryText(std::FILE* file, std::string& text, bool& tooLong) {
 
 }  // namespace
 
-Package::Package(const std::string& path) { Open(path); }
+Package::Package(const std::string& path) {
+    Open(path);
+}
 
 Package::~Package() {
     if (file != nullptr) {
@@ -157,7 +159,8 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
     int32_t left = size;
     bool failed = false;
     while (left > 0 && !failed) {
-        std::size_t want = left < static_cast<int32_t>(sizeof buffer) ? static_cast<std::size_t>(left) : sizeof buffer;
+        std::size_t want =
+            left < static_cast<int32_t>(sizeof buffer) ? static_cast<std::size_t>(left) : sizeof buffer;
         std::size_t got = std::fread(buffer, 1, want, file);
         for (std::size_t i = 0; i < got; ++i) {
             buffer[i] = DecodeByte(buffer[i]);

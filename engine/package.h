@@ -12,7 +12,7 @@ inline constexpr const char* ScratchFile = "temp.tmp";
 // their data, every byte shifted by the header's key. Members are extracted to
 // plain files, which the caller loads at once.
 class Package {
-public:
+  public:
     Package() = default;
     explicit Package(const std::string& path);
     ~Package();
@@ -32,7 +32,7 @@ public:
     const std::vector<std::string>& Names() const { return names; }
     const std::vector<int32_t>& Sizes() const { return sizes; }
 
-private:
+  private:
     std::FILE* file = nullptr;
     std::vector<std::string> names;
     std::vector<int32_t> sizes;

@@ -80,7 +80,9 @@ void StopSound() {
     audioOpen = false;
 }
 
-bool SoundIsSilent() { return silent || !audioOpen; }
+bool SoundIsSilent() {
+    return silent || !audioOpen;
+}
 
 Song* LoadSong(const std::string& path) {
     if (!audioOpen) {

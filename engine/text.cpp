@@ -2,7 +2,8 @@
 
 Font guiFont;
 
-void DrawText(SDL_Surface* destination, int x, int y, TTF_Font* font, const std::string& text, SDL_Color colour) {
+void DrawText(SDL_Surface* destination, int x, int y, TTF_Font* font, const std::string& text,
+              SDL_Color colour) {
     if (font == nullptr || destination == nullptr) {
         return;
     }
@@ -58,4 +59,6 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     }
 }
 
-std::string NumberToText(int32_t value) { return std::to_string(value); }
+std::string NumberToText(int32_t value) {
+    return std::to_string(value);
+}

@@ -10,7 +10,8 @@
 #include <vector>
 
 // Renders one line (solid, afresh every call) and blits it at (x, y).
-void DrawText(SDL_Surface* destination, int x, int y, TTF_Font* font, const std::string& text, SDL_Color colour);
+void DrawText(SDL_Surface* destination, int x, int y, TTF_Font* font, const std::string& text,
+              SDL_Color colour);
 
 // Cuts pieces off the text at the separator; -1 for no limit. With a limit,
 // what follows the last separator taken is dropped.

@@ -15,7 +15,9 @@
 
 Video video;
 
-Video::~Video() { SDL_Quit(); }
+Video::~Video() {
+    SDL_Quit();
+}
 
 void Video::Init(Uint32 initFlags, int width, int height, int bitsPerPixel, Uint32 videoFlags) {
     screen = nullptr;
@@ -101,7 +103,9 @@ void QuitEvents() {
     }
 }
 
-const char* EventsError() { return lastError; }
+const char* EventsError() {
+    return lastError;
+}
 
 int PollEvent(SDL_Event* event) {
     if (eventMutex != nullptr) {
@@ -117,11 +121,17 @@ int PollEvent(SDL_Event* event) {
     return taken;
 }
 
-Uint32 Now() { return currentClock != nullptr ? currentClock() : SDL_GetTicks(); }
+Uint32 Now() {
+    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+}
 
-void SetClock(ClockFunction clock) { currentClock = clock; }
+void SetClock(ClockFunction clock) {
+    currentClock = clock;
+}
 
-int Random(int lo, int hi) { return lo + std::rand() % (hi - lo + 1); }
+int Random(int lo, int hi) {
+    return lo + std::rand() % (hi - lo + 1);
+}
 
 void SetWorkingDirectoryToProgram() {
 #ifdef _WIN32

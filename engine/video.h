@@ -6,7 +6,7 @@
 
 // Holds the screen surface, which belongs to SDL and is never freed here.
 class Video {
-public:
+  public:
     Video() = default;
     ~Video();
     Video(const Video&) = delete;
@@ -20,7 +20,7 @@ public:
     // Shuts SDL down; harmless to call more than once.
     void Quit();
 
-private:
+  private:
     SDL_Surface* screen = nullptr;
 };
 

@@ -1,5 +1,5 @@
-#include "engine/errors.h"
 #include "engine/image.h"
+#include "engine/errors.h"
 #include "engine/video.h"
 #include "tests/support/test_support.h"
 
@@ -11,7 +11,7 @@
 namespace {
 
 class ImageTest : public ::testing::Test {
-protected:
+  protected:
     ScreenGuard screen;
 };
 
@@ -22,8 +22,11 @@ TEST_F(ImageTest, GetPixelReadsEveryDepthAsTheFormatMapsIt) {
         int bits;
         Uint32 r, g, b;
     };
-    const Depth depths[] = {{8, 0, 0, 0}, {16, 0xF800, 0x07E0, 0x001F}, {24, 0xFF0000, 0x00FF00, 0x0000FF},
-                            {24, 0x0000FF, 0x00FF00, 0xFF0000}, {32, 0x00FF0000, 0x0000FF00, 0x000000FF}};
+    const Depth depths[] = {{8, 0, 0, 0},
+                            {16, 0xF800, 0x07E0, 0x001F},
+                            {24, 0xFF0000, 0x00FF00, 0x0000FF},
+                            {24, 0x0000FF, 0x00FF00, 0xFF0000},
+                            {32, 0x00FF0000, 0x0000FF00, 0x000000FF}};
     for (const Depth& depth : depths) {
         SDL_Surface* surface =
             SDL_CreateRGBSurface(SDL_SWSURFACE, 7, 5, depth.bits, depth.r, depth.g, depth.b, 0);

@@ -1,5 +1,5 @@
-#include "engine/errors.h"
 #include "engine/package.h"
+#include "engine/errors.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,8 @@ std::string ExtractToString(Package& package, const std::string& member) {
 }  // namespace
 
 TEST(Package, DecodesWithTheKeyAndFindsMembersAfterSeparatorBytes) {
-    WriteTestPackage("two.rkp", 7, {{"first.bin", "0123456789"}, {"second.bin", std::string("\xFC\x00xy", 4)}});
+    WriteTestPackage("two.rkp", 7,
+                     {{"first.bin", "0123456789"}, {"second.bin", std::string("\xFC\x00xy", 4)}});
     Package package("two.rkp");
     EXPECT_EQ(package.DecodeByte(0x03), 0xFC);
     EXPECT_EQ(package.DecodeByte(0x07), 0x00);
@@ -137,7 +138,8 @@ TEST(Package, RefusesMalformedDirectories) {
 }
 
 TEST(Package, AMemberPastTheEndIsRefusedWithoutLeavingAFile) {
-    WriteFileBytes("short.rkp", std::string("RKP1\x00\x02", 6) + "a 3 b 100 " + "abc" + "." + "only a little");
+    WriteFileBytes("short.rkp",
+                   std::string("RKP1\x00\x02", 6) + "a 3 b 100 " + "abc" + "." + "only a little");
     Package package("short.rkp");
     EXPECT_EQ(ExtractToString(package, "a"), "abc");
     try {

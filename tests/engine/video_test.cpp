@@ -1,5 +1,5 @@
-#include "engine/errors.h"
 #include "engine/video.h"
+#include "engine/errors.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -13,28 +13,42 @@ namespace {
 
 Uint32 testNow = 0;
 
-Uint32 ReadTestClock() { return testNow; }
+Uint32 ReadTestClock() {
+    return testNow;
+}
 
 }  // namespace
 
-void TestClock::Set(Uint32 now) { testNow = now; }
-void TestClock::Advance(Uint32 milliseconds) { testNow += milliseconds; }
-Uint32 TestClock::Read() { return testNow; }
+void TestClock::Set(Uint32 now) {
+    testNow = now;
+}
+void TestClock::Advance(Uint32 milliseconds) {
+    testNow += milliseconds;
+}
+Uint32 TestClock::Read() {
+    return testNow;
+}
 
 ClockGuard::ClockGuard(Uint32 start) {
     testNow = start;
     SetClock(ReadTestClock);
 }
 
-ClockGuard::~ClockGuard() { SetClock(nullptr); }
+ClockGuard::~ClockGuard() {
+    SetClock(nullptr);
+}
 
 ScreenGuard::ScreenGuard(int bitsPerPixel) {
     video.Init(SDL_INIT_VIDEO, 640, 480, bitsPerPixel, SDL_SWSURFACE);
 }
 
-ScreenGuard::~ScreenGuard() { video.Quit(); }
+ScreenGuard::~ScreenGuard() {
+    video.Quit();
+}
 
-SDL_Surface* ScreenGuard::Screen() const { return video.GetScreen(); }
+SDL_Surface* ScreenGuard::Screen() const {
+    return video.GetScreen();
+}
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -65,7 +79,8 @@ void WriteTestPackage(const std::string& path, unsigned char key,
 }
 
 std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b) {
-    SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, r, g, b));
     const std::string path = "solid-picture.bmp.tmp";
     SDL_SaveBMP(surface, path.c_str());
@@ -84,14 +99,20 @@ SDL_Color PixelColour(SDL_Surface* surface, int x, int y) {
     const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * bytesPerPixel;
     Uint32 value = 0;
     switch (bytesPerPixel) {
-        case 1: value = *p; break;
-        case 2: value = *reinterpret_cast<const Uint16*>(p); break;
+        case 1:
+            value = *p;
+            break;
+        case 2:
+            value = *reinterpret_cast<const Uint16*>(p);
+            break;
         case 3:
             value = static_cast<Uint32>(p[surface->format->Rshift / 8]) << surface->format->Rshift |
                     static_cast<Uint32>(p[surface->format->Gshift / 8]) << surface->format->Gshift |
                     static_cast<Uint32>(p[surface->format->Bshift / 8]) << surface->format->Bshift;
             break;
-        default: value = *reinterpret_cast<const Uint32*>(p); break;
+        default:
+            value = *reinterpret_cast<const Uint32*>(p);
+            break;
     }
     if (SDL_MUSTLOCK(surface)) {
         SDL_UnlockSurface(surface);

@@ -9,7 +9,7 @@
 
 // A clock the test sets by hand; installed with ClockGuard.
 class TestClock {
-public:
+  public:
     static void Set(Uint32 now);
     static void Advance(Uint32 milliseconds);
     static Uint32 Read();
@@ -17,7 +17,7 @@ public:
 
 // Installs the test clock for the lifetime of the guard, then restores SDL's.
 class ClockGuard {
-public:
+  public:
     explicit ClockGuard(Uint32 start = 100000);
     ~ClockGuard();
     ClockGuard(const ClockGuard&) = delete;
@@ -26,7 +26,7 @@ public:
 
 // Opens SDL's dummy video at 640 x 480 x 24 for the lifetime of the guard.
 class ScreenGuard {
-public:
+  public:
     explicit ScreenGuard(int bitsPerPixel = 24);
     ~ScreenGuard();
     SDL_Surface* Screen() const;
