@@ -1,0 +1,246 @@
+// Requests per second and latency of the score server on loopback, for 1, 16
+// and 64 concurrent clients, beside a trivial responder measured in the same
+// run as the floor.
+//
+//   score_bench SERVER_BINARY [seconds per run]
+//
+// The server is started on a fresh database in a temporary folder.
+
+#include "scores/score_protocol.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Request(int client, int serial, bool store) {
+    int32_t score = 1000 + (client * 7919 + serial) % 90000;
+    uint32_t checksum = static_cast<uint32_t>(score) * static_cast<uint32_t>(ChecksumFactor);
+    if (!store) {
+        checksum += 1;  // refused, so nothing is stored: the server only answers with the list
+    }
+    std::string text = std::string(SaveRequestPrefix) + "bench" + std::to_string(client % 100) +
+                       "&score=" + std::to_string(score) +
+                       "&checksum=" + std::to_string(static_cast<int32_t>(checksum)) + "&fetch=1\n";
+    text.push_back('\0');
+    return text;
+}
+
+// One exchange in the game's way: send the request, read up to "!" or the close.
+bool Exchange(uint16_t port, const std::string& request) {
+    int socketFd = socket(AF_INET, SOCK_STREAM, 0);
+    if (socketFd < 0) {
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              send(socketFd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+    bool ended = false;
+    char buffer[4096];
+    while (ok && !ended) {
+        ssize_t got = recv(socketFd, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            break;
+        }
+        ended = std::memchr(buffer, '!', static_cast<std::size_t>(got)) != nullptr;
+    }
+    close(socketFd);
+    return ok && ended;
+}
+
+struct Figures {
+    double requestsPerSecond = 0;
+    double p50 = 0;
+    double p99 = 0;
+    long failures = 0;
+};
+
+Figures Load(uint16_t port, int clients, double seconds, bool store) {
+    std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
+    std::atomic<long> failures{0};
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            for (int serial = 0; Clock::now() < end; ++serial) {
+                auto start = Clock::now();
+                if (!Exchange(port, Request(c, serial, store))) {
+                    ++failures;
+                }
+                latencies[static_cast<std::size_t>(c)].push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    std::vector<double> all;
+    for (auto& list : latencies) {
+        all.insert(all.end(), list.begin(), list.end());
+    }
+    Figures figures;
+    figures.failures = failures;
+    if (all.empty()) {
+        return figures;
+    }
+    std::sort(all.begin(), all.end());
+    figures.requestsPerSecond = static_cast<double>(all.size()) / seconds;
+    figures.p50 = all[all.size() / 2];
+    figures.p99 = all[std::min(all.size() - 1, all.size() * 99 / 100)];
+    return figures;
+}
+
+// The floor: accepts, reads up to the request's zero byte, answers "!" and closes.
+class TrivialResponder {
+public:
+    TrivialResponder() {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        int yes = 1;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 512) != 0) {
+            std::perror("responder");
+            std::exit(1);
+        }
+        socklen_t length = sizeof address;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            workers.emplace_back([this] { Serve(); });
+        }
+    }
+    ~TrivialResponder() {
+        stopping = true;
+        shutdown(listener, SHUT_RDWR);
+        close(listener);
+        for (auto& worker : workers) {
+            worker.join();
+        }
+    }
+    uint16_t Port() const { return port; }
+
+private:
+    void Serve() {
+        while (!stopping) {
+            int connection = accept(listener, nullptr, nullptr);
+            if (connection < 0) {
+                continue;
+            }
+            char buffer[1024];
+            ssize_t got;
+            while ((got = recv(connection, buffer, sizeof buffer, 0)) > 0) {
+                if (std::memchr(buffer, '\0', static_cast<std::size_t>(got)) != nullptr) {
+                    break;
+                }
+            }
+            send(connection, "!", 1, MSG_NOSIGNAL);
+            close(connection);
+        }
+    }
+    int listener = -1;
+    uint16_t port = 0;
+    std::atomic<bool> stopping{false};
+    std::vector<std::thread> workers;
+};
+
+// Starts the server with --port 0 and reads the port from its "listening on" line.
+pid_t StartServer(const std::string& binary, const std::string& database, uint16_t& port) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        return -1;
+    }
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], 2);
+        close(pipeFds[0]);
+        execl(binary.c_str(), binary.c_str(), "--listen", "127.0.0.1", "--port", "0", "--db", database.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    std::string line;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    std::size_t colon = line.rfind(':');
+    port = colon == std::string::npos ? 0 : static_cast<uint16_t>(std::atoi(line.c_str() + colon + 1));
+    // The server logs a line per request; drain them so it never blocks on a full pipe.
+    int drain = pipeFds[0];
+    std::thread([drain] {
+        char buffer[4096];
+        while (read(drain, buffer, sizeof buffer) > 0) {
+        }
+        close(drain);
+    }).detach();
+    return child;
+}
+
+void Print(const char* target, const char* kind, int clients, const Figures& figures) {
+    std::printf("%-10s %-6s %4d clients  %9.0f req/s  p50 %7.3f ms  p99 %7.3f ms  failures %ld\n", target, kind,
+                clients, figures.requestsPerSecond, figures.p50, figures.p99, figures.failures);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: score_bench SERVER_BINARY [seconds per run]\n");
+        return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 3.0;
+    char folder[] = "/tmp/quorvel-bench.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        return 1;
+    }
+    const std::string database = std::string(folder) + "/scores.db";
+    uint16_t port = 0;
+    pid_t server = StartServer(argv[1], database, port);
+    if (server <= 0 || port == 0) {
+        std::fprintf(stderr, "score_bench: the server did not report its port\n");
+        return 1;
+    }
+    const int levels[] = {1, 16, 64};
+    {
+        TrivialResponder responder;
+        for (int clients : levels) {
+            Print("responder", "-", clients, Load(responder.Port(), clients, seconds, true));
+        }
+    }
+    for (bool store : {true, false}) {
+        for (int clients : levels) {
+            Print("server", store ? "store" : "fetch", clients, Load(port, clients, seconds, store));
+        }
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    std::string cleanup = std::string("rm -rf ") + folder;
+    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}
