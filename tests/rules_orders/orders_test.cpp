@@ -31,8 +31,9 @@ TEST_F(OrdersTest, PreviewStaysWhollyOnTheMap) {
     economy.CancelPlacing();
     EXPECT_FALSE(economy.placing);
     EXPECT_TRUE(economy.preview.pictures.empty());
-    economy.MovePreview(0, 32);
-    EXPECT_EQ(economy.preview.x, 19) << "a cancelled preview does not follow the pointer";
+    economy.MovePreview(639, 479);
+    EXPECT_EQ(economy.preview.x, 1) << "a cancelled preview does not follow the pointer";
+    EXPECT_EQ(economy.preview.y, 11);
 }
 
 TEST_F(OrdersTest, PreviewBlinksHiddenThenShownAndRestartsItsPeriod) {

@@ -40,12 +40,13 @@ class PanelsTest : public EconomyTest {
         return pixels;
     }
 
-    // What a text line looks like alone on the panel body.
+    // What a text line looks like alone on the panel body; the band starts at the line's
+    // top so that the descenders of the line above stay out of it.
     std::vector<Uint32> ReferenceLine(int x, int y, const std::string& text, SDL_Color background) {
         ClearScreen();
         FillBox(screen.Screen(), x - 4, y - 3, x + 196, y + 18, background.r, background.g, background.b);
         font.Draw(screen.Screen(), x, y, text, TextColour);
-        return Region(x - 4, y - 3, 200, 21);
+        return Region(x - 4, y, 200, 18);
     }
 
     bool PixelIs(int x, int y, SDL_Color colour) {
@@ -178,8 +179,8 @@ TEST_F(PanelsTest, InfoPanelDrawsFrameBorderBodyAndLines) {
     EXPECT_TRUE(PixelIs(303, 271, BodyRed));
     EXPECT_TRUE(PixelIs(307, 275, SDL_Color{0, 0, 0, 0}));
 
-    const std::vector<Uint32> title = Region(99, 132, 200, 21);
-    const std::vector<Uint32> upkeep = Region(99, 180, 200, 21);
+    const std::vector<Uint32> title = Region(99, 135, 200, 18);
+    const std::vector<Uint32> upkeep = Region(99, 183, 200, 18);
     EXPECT_EQ(title, ReferenceLine(103, 135, "--- OFFICE ---", BodyRed));
     EXPECT_EQ(upkeep, ReferenceLine(103, 183, "[ + ] Upkeep: 2 / 4", BodyRed));
     EXPECT_NE(upkeep, ReferenceLine(103, 183, "[ + ] Upkeep: 3 / 4", BodyRed));
@@ -239,9 +240,9 @@ TEST_F(PanelsTest, FreeElvesPanelCountsFreeWorkersAndCarriers) {
     economy.OpenFreeElvesPanel(100, 100);
     ClearScreen();
     economy.DrawFreeElvesPanel(0, 0, video, font, TextColour);
-    const std::vector<Uint32> title = Region(103, 104, 200, 21);
-    const std::vector<Uint32> workers = Region(103, 128, 200, 21);
-    const std::vector<Uint32> carriers = Region(103, 152, 200, 21);
+    const std::vector<Uint32> title = Region(103, 107, 200, 18);
+    const std::vector<Uint32> workers = Region(103, 131, 200, 18);
+    const std::vector<Uint32> carriers = Region(103, 155, 200, 18);
     EXPECT_EQ(title, ReferenceLine(107, 107, "--- FREE ELVES ---", BodyRed));
     EXPECT_EQ(workers, ReferenceLine(107, 131, "Select free worker (1)", BodyRed));
     EXPECT_NE(workers, ReferenceLine(107, 131, "Select free worker (2)", BodyRed));
