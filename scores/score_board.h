@@ -5,13 +5,9 @@
 
 #include <SDL.h>
 
-#include <functional>
 #include <string>
 
 enum class ScorePhase { EnterName = 0, AskSend = 1, ShowResult = 2 };
-
-// Sends the request bytes and brings back the server's list.
-using ScoreExchange = std::function<ExchangeResult(const std::string& request)>;
 
 // The state of one end-of-game screen: what the player typed and chose, and
 // what the server sent back. Events go in, frames come out; the loop around

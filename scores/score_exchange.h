@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ std::string BuildSaveRequest(const std::string& playerName, int32_t score);
 // The reply text without its closing "!": at most 15 records. A record without
 // "|" gives its name with an empty score; empty records are skipped.
 ScoreList ParseScoreReply(const std::string& reply);
+
+// Sends the request bytes and brings back the server's list.
+using ScoreExchange = std::function<ExchangeResult(const std::string& request)>;
 
 // One request, one reply. Never throws; every failure sets failed.
 ExchangeResult ExchangeScores(const ScoreServer& server, const std::string& request,

@@ -31,16 +31,19 @@ Sprite LoadScoreboardPicture() {
 
 }  // namespace
 
-ScoreScreen::ScoreScreen(ScoreServer server) : ScoreScreen(std::move(server), ExchangeLimits()) {}
+ScoreScreen::ScoreScreen(ScoreServer server, ExchangeLimits limits) : server(server) {
+    exchange = [server, limits](const std::string& request) {
+        return ExchangeScores(server, request, limits);
+    };
+}
 
-ScoreScreen::ScoreScreen(ScoreServer server, ExchangeLimits limits)
-    : server(std::move(server)), limits(limits) {}
+ScoreScreen::ScoreScreen(ScoreServer server, ScoreExchange exchange)
+    : server(std::move(server)), exchange(std::move(exchange)) {}
 
 void ScoreScreen::Run(int score, bool& returnToMenu) {
     const Sprite picture = LoadScoreboardPicture();
     const KeyRepeat repeat;
-    ScoreBoard board(score,
-                     [this](const std::string& request) { return ExchangeScores(server, request, limits); });
+    ScoreBoard board(score, exchange);
     const std::string address = ScoresPageAddress(server);
     do {
         SDL_Event event;

@@ -21,13 +21,15 @@ std::string ScoresPageAddress(const ScoreServer& server);
 // The end-of-game screen: the score, name entry, the question and the exchange.
 class ScoreScreen : public EndOfGameScreen {
   public:
-    explicit ScoreScreen(ScoreServer server);
-    ScoreScreen(ScoreServer server, ExchangeLimits limits);
+    explicit ScoreScreen(ScoreServer server, ExchangeLimits limits = ExchangeLimits());
+    // Exchanges through the given function instead of the network; the
+    // server still names the scores page.
+    ScoreScreen(ScoreServer server, ScoreExchange exchange);
     // Loads "scoreboard.png" from "data/gui.rkp" (FileLoadingFailed when it
     // cannot) and runs frames until the player leaves.
     void Run(int score, bool& returnToMenu) override;
 
   private:
     ScoreServer server;
-    ExchangeLimits limits;
+    ScoreExchange exchange;
 };
