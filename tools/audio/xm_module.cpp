@@ -7,7 +7,9 @@
 namespace xm {
 namespace {
 
-void PutByte(std::string& out, int value) { out.push_back(static_cast<char>(value & 0xFF)); }
+void PutByte(std::string& out, int value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+}
 
 void PutWord(std::string& out, int value) {
     PutByte(out, value);
@@ -36,17 +38,27 @@ void Require(bool condition, const char* what) {
 // five fields follow; an empty cell is a single byte.
 void PackCell(std::string& out, const Cell& cell) {
     int mask = 0x80;
-    if (cell.note != 0) mask |= 0x01;
-    if (cell.instrument != 0) mask |= 0x02;
-    if (cell.volume != 0) mask |= 0x04;
-    if (cell.effect != 0) mask |= 0x08;
-    if (cell.parameter != 0) mask |= 0x10;
+    if (cell.note != 0)
+        mask |= 0x01;
+    if (cell.instrument != 0)
+        mask |= 0x02;
+    if (cell.volume != 0)
+        mask |= 0x04;
+    if (cell.effect != 0)
+        mask |= 0x08;
+    if (cell.parameter != 0)
+        mask |= 0x10;
     PutByte(out, mask);
-    if (cell.note != 0) PutByte(out, cell.note);
-    if (cell.instrument != 0) PutByte(out, cell.instrument);
-    if (cell.volume != 0) PutByte(out, cell.volume);
-    if (cell.effect != 0) PutByte(out, cell.effect);
-    if (cell.parameter != 0) PutByte(out, cell.parameter);
+    if (cell.note != 0)
+        PutByte(out, cell.note);
+    if (cell.instrument != 0)
+        PutByte(out, cell.instrument);
+    if (cell.volume != 0)
+        PutByte(out, cell.volume);
+    if (cell.effect != 0)
+        PutByte(out, cell.effect);
+    if (cell.parameter != 0)
+        PutByte(out, cell.parameter);
 }
 
 void WritePattern(std::string& out, const Pattern& pattern, int channels) {
@@ -74,9 +86,8 @@ void WriteInstrument(std::string& out, const Instrument& instrument) {
     Require(instrument.relativeNote >= -96 && instrument.relativeNote <= 95, "relative note out of range");
     Require(instrument.fineTune >= -128 && instrument.fineTune <= 127, "fine tune out of range");
     const int frames = static_cast<int>(instrument.samples.size());
-    Require(instrument.loopLength == 0 ||
-                (instrument.loopStart >= 0 && instrument.loopLength > 0 &&
-                 instrument.loopStart + instrument.loopLength <= frames),
+    Require(instrument.loopLength == 0 || (instrument.loopStart >= 0 && instrument.loopLength > 0 &&
+                                           instrument.loopStart + instrument.loopLength <= frames),
             "sample loop outside the sample");
     for (size_t i = 1; i < envelope.points.size(); ++i) {
         Require(envelope.points[i].tick > envelope.points[i - 1].tick, "envelope ticks must rise");
@@ -91,8 +102,8 @@ void WriteInstrument(std::string& out, const Instrument& instrument) {
     PutDword(out, 40);
     out.append(96, '\0');  // every note uses sample 0
     for (int i = 0; i < MaxEnvelopePoints; ++i) {
-        EnvelopePoint point = i < static_cast<int>(envelope.points.size()) ? envelope.points[i]
-                                                                              : EnvelopePoint{0, 0};
+        EnvelopePoint point =
+            i < static_cast<int>(envelope.points.size()) ? envelope.points[i] : EnvelopePoint{0, 0};
         PutWord(out, point.tick);
         PutWord(out, point.value);
     }
@@ -104,8 +115,10 @@ void WriteInstrument(std::string& out, const Instrument& instrument) {
     PutByte(out, 0);
     out.append(3, '\0');
     int volumeType = 0;
-    if (!envelope.points.empty()) volumeType |= 1;
-    if (envelope.sustainPoint >= 0) volumeType |= 2;
+    if (!envelope.points.empty())
+        volumeType |= 1;
+    if (envelope.sustainPoint >= 0)
+        volumeType |= 2;
     PutByte(out, volumeType);
     PutByte(out, 0);
     out.append(4, '\0');  // no automatic vibrato
@@ -150,7 +163,9 @@ Tuning TuningFor(double sampleRate, double contentFrequency) {
     return Tuning{static_cast<int>(note), static_cast<int>(fine)};
 }
 
-double NoteFrequency(int note) { return 440.0 * std::pow(2.0, (note + 11 - 69) / 12.0); }
+double NoteFrequency(int note) {
+    return 440.0 * std::pow(2.0, (note + 11 - 69) / 12.0);
+}
 
 std::string Write(const Module& module) {
     Require(module.channels >= 1 && module.channels <= 32, "channel count out of range");

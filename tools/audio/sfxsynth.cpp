@@ -1,0 +1,26 @@
+// sfxsynth <pop|build|walk> <out.wav>: writes one of the game's sound effects.
+#include <fstream>
+#include <iostream>
+
+#include "tools/audio/effects.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: sfxsynth <pop|build|walk> <out.wav>\n";
+        return 2;
+    }
+    std::string bytes;
+    try {
+        bytes = audio::EffectWave(argv[1]);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
+        return 1;
+    }
+    std::ofstream output(argv[2], std::ios::binary | std::ios::trunc);
+    output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!output.flush()) {
+        std::cerr << argv[2] << ": cannot be written\n";
+        return 1;
+    }
+    return 0;
+}

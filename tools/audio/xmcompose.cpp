@@ -1,0 +1,37 @@
+// xmcompose <score.txt> <out.xm>: writes the module a score describes.
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "tools/audio/score.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: xmcompose <score.txt> <out.xm>\n";
+        return 2;
+    }
+    std::ifstream input(argv[1], std::ios::binary);
+    if (!input) {
+        std::cerr << argv[1] << ": cannot be read\n";
+        return 1;
+    }
+    std::ostringstream text;
+    text << input.rdbuf();
+    std::string bytes;
+    try {
+        bytes = xm::Write(audio::BuildModule(audio::ParseScore(text.str())));
+    } catch (const audio::ScoreError& error) {
+        std::cerr << argv[1] << ":" << error.Line() << ": " << error.what() << "\n";
+        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << argv[1] << ": " << error.what() << "\n";
+        return 1;
+    }
+    std::ofstream output(argv[2], std::ios::binary | std::ios::trunc);
+    output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!output.flush()) {
+        std::cerr << argv[2] << ": cannot be written\n";
+        return 1;
+    }
+    return 0;
+}
