@@ -132,7 +132,7 @@ std::string BuildSaveRequest(const std::string& playerName, int32_t score) {
     request += ScoreField;
     request += NumberToText(score);
     request += ChecksumField;
-    request += NumberToText(ScoreChecksum(score));
+    request += NumberToText(RequestChecksum(score));
     request += SaveRequestEnd;
     request.push_back('\0');
     return request;

@@ -29,7 +29,7 @@ inline constexpr int MostScoreRecords = 15;
 
 // score * ChecksumFactor, wrapping like signed 32-bit arithmetic on two's
 // complement hardware. Multiplying as unsigned keeps the overflow defined.
-inline constexpr int32_t ScoreChecksum(int32_t score) {
+inline constexpr int32_t RequestChecksum(int32_t score) {
     return static_cast<int32_t>(static_cast<uint32_t>(score) * static_cast<uint32_t>(ChecksumFactor));
 }
 

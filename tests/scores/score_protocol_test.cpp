@@ -27,11 +27,11 @@ TEST(SaveRequest, CarriesNameScoreChecksumAndTheZeroByte) {
 
 TEST(SaveRequest, ChecksumWrapsLikeSigned32BitArithmetic) {
     // 2147483647 * 577 = 1239098064319 = 288 * 2^32 + 2147483071
-    EXPECT_EQ(ScoreChecksum(2147483647), 2147483071);
-    EXPECT_EQ(ScoreChecksum(-2147483647), -2147483071);
+    EXPECT_EQ(RequestChecksum(2147483647), 2147483071);
+    EXPECT_EQ(RequestChecksum(-2147483647), -2147483071);
     // 10000000 * 577 = 5770000000, which wraps to 5770000000 - 2^32
-    EXPECT_EQ(ScoreChecksum(10000000), static_cast<int32_t>(5770000000LL - 4294967296LL));
-    EXPECT_EQ(ScoreChecksum(-2147483647 - 1), 0 - 2147483647 - 1);  // 577 is odd: the lowest value stays
+    EXPECT_EQ(RequestChecksum(10000000), static_cast<int32_t>(5770000000LL - 4294967296LL));
+    EXPECT_EQ(RequestChecksum(-2147483647 - 1), 0 - 2147483647 - 1);  // 577 is odd: the lowest value stays
     EXPECT_EQ(BuildSaveRequest("Max", 10000000), Request("Max", "10000000", "1475032704"));
 }
 
