@@ -17,6 +17,10 @@ e2e_setup() {
   WORK=$(mktemp -d /tmp/quorvel-e2e.XXXXXX)
   cp -r "$game_dir" "$WORK/game"
   GAME="$WORK/game/quorvel"
+  e2e_find_tools "$game_dir"
+  # No sound card on test machines: without this the audio library writes its
+  # complaints to standard error, where the tests read the game's reports.
+  export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
   local fd_file="$WORK/display"
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fd_file" 2>"$WORK/xvfb.log" &
   XVFB_PID=$!
@@ -45,11 +49,12 @@ e2e_teardown() {
 # e2e_start [prefix command...] -- [game args...]: starts the game in the
 # background with standard error in $WORK/stderr; sets GAME_PID.
 # Example: e2e_start faketime -f '+0 x10' -- -32bit
+# It starts from the folder E2E_START_DIR (default /), never the game's own.
 e2e_start() {
   local prefix=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do prefix+=("$1"); shift; done
   [ $# -gt 0 ] && shift
-  ( cd /; exec "${prefix[@]}" "$GAME" "$@" ) >"$WORK/stdout" 2>"$WORK/stderr" &
+  ( cd "${E2E_START_DIR:-/}"; exec "${prefix[@]}" "$GAME" "$@" ) >"$WORK/stdout" 2>"$WORK/stderr" &
   GAME_PID=$!
 }
 
@@ -98,8 +103,78 @@ e2e_click() {
   xdotool mousemove --window "$WINDOW" "$1" "$2" click "${3:-1}"
 }
 
-# e2e_close: asks the window manager-less X server to close the window, as
-# the close button does (WM_DELETE_WINDOW).
+# e2e_close: asks the game window to close as the close button does: a
+# WM_DELETE_WINDOW message (the test X server runs no window manager).
 e2e_close() {
-  xdotool windowclose "$WINDOW" 2>/dev/null || xdotool windowkill "$WINDOW"
+  "$CLOSE_WINDOW" "$WINDOW"
+}
+
+# e2e_find_tools <game dir>: sets RKP (the package tool) and CLOSE_WINDOW from
+# the build folder that holds the game folder; builds close_window on the spot
+# when only the game was built.
+e2e_find_tools() {
+  local build_dir
+  build_dir=$(cd "$1/.." && pwd)
+  RKP=${QUORVEL_RKP:-$build_dir/tools/rkp}
+  CLOSE_WINDOW=${QUORVEL_CLOSE_WINDOW:-$build_dir/tests/e2e/close_window}
+  if [ ! -x "$CLOSE_WINDOW" ]; then
+    CLOSE_WINDOW="$WORK/close_window"
+    cc -o "$CLOSE_WINDOW" "$(dirname "${BASH_SOURCE[0]}")/close_window.c" -lX11 ||
+      e2e_fail "cannot build close_window"
+  fi
+}
+
+# e2e_wait_for <seconds> <command...>: polls (every 0.2 s) until the command
+# succeeds; fails the test when it has not within the limit.
+e2e_wait_for() {
+  local limit=$1 i
+  shift
+  for i in $(seq 1 $((limit * 5))); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  e2e_fail "not within $limit s: $*"
+}
+
+# e2e_running: true while the game process is alive.
+e2e_running() {
+  [ -n "${GAME_PID:-}" ] && kill -0 "$GAME_PID" 2>/dev/null &&
+    ! grep -q '^State:.*Z' "/proc/$GAME_PID/status" 2>/dev/null
+}
+
+# e2e_colour_count <png> <x> <y> <width> <height> <r> <g> <b>: prints how many
+# pixels of the rectangle have exactly that colour.
+e2e_colour_count() {
+  local colour="rgb($6,$7,$8)"
+  convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off \
+    -fill black +opaque "$colour" -fill white -opaque "$colour" \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# e2e_differing <png> <reference png> [x y width height]: prints how many
+# pixels differ (beyond rounding) between the two pictures, optionally within
+# a rectangle only. Alpha is dropped, as the game's display format does.
+e2e_differing() {
+  local a="$WORK/differing_a.png" b="$WORK/differing_b.png"
+  if [ $# -ge 6 ]; then
+    convert "$1" -alpha off -depth 8 -crop "$5x$6+$3+$4" +repage "$a"
+    convert "$2" -alpha off -depth 8 -crop "$5x$6+$3+$4" +repage "$b"
+  else
+    convert "$1" -alpha off -depth 8 "$a"
+    convert "$2" -alpha off -depth 8 "$b"
+  fi
+  compare -metric AE -fuzz 1% "$a" "$b" null: 2>&1 | sed 's/ .*//' || true
+}
+
+# e2e_shows <reference png> [x y width height]: true when a fresh screenshot
+# of the game window matches the reference (within the rectangle).
+e2e_shows() {
+  e2e_shot "$WORK/shows.png" 2>/dev/null || return 1
+  [ "$(e2e_differing "$WORK/shows.png" "$@")" = "0" ]
+}
+
+# e2e_member <package> <member> <output>: extracts one member of a package of
+# the private game copy.
+e2e_member() {
+  "$RKP" extract "$WORK/game/$1" "$2" "$3" >/dev/null
 }
