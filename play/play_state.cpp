@@ -1,0 +1,208 @@
+#include "play/play_state.h"
+
+#include "engine/package.h"
+#include "engine/text.h"
+#include "engine/video.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int32_t GameSeconds = 1440;
+constexpr Uint32 SecondLength = 1000;
+constexpr Uint32 ElfStepInterval = 500;
+
+// The time display: four light copies around the black text make its outline.
+constexpr int TimeX = 500;
+constexpr int TimeY = 40;
+
+void LoadSampleMember(Package& package, const char* member, SampleHandle& handle) {
+    package.Extract(member);
+    handle.reset();
+    handle.reset(LoadSample(ScratchFile));
+}
+
+}  // namespace
+
+std::string TimeLeftText(int32_t secondsLeft) {
+    const int32_t minutes = secondsLeft / 60;
+    const int32_t seconds = secondsLeft - 60 * minutes;
+    return "Time left: " + NumberToText(minutes) + ":" + NumberToText(seconds);
+}
+
+PlayState::PlayState(EndOfGameScreen* endOfGame) : endOfGame(endOfGame) {
+    textColour.r = 217;
+    textColour.g = 217;
+    textColour.b = 217;
+    textColour.unused = 0;
+}
+
+PlayState::~PlayState() {
+    // Samples go first; the members then go in reverse order of declaration:
+    // economy, the pressed top bar before the normal one, and the map last.
+    popSound.reset();
+    buildSound.reset();
+    walkSound.reset();
+    messageText.clear();
+}
+
+void PlayState::Load() {
+    map.Load();
+
+    Package gui("data/gui.rkp");
+    // Each picture is read completely before the next extraction overwrites
+    // the scratch file.
+    gui.Extract("topbar.png");
+    topBarPictures[0].Load(ScratchFile);
+    gui.Extract("topbar_down.png");
+    topBarPictures[1].Load(ScratchFile);
+    gui.Close();
+
+    buildMenuOpen = false;
+    quitMenuOpen = false;
+    buildMenuHover = -1;
+    quitMenuHover = -1;
+    returnToMenu = true;
+
+    lastElfStep = Now();
+    secondsLeft = GameSeconds;
+
+    Package sounds("data/sounds.rkp");
+    LoadSampleMember(sounds, "pop.wav", popSound);
+    LoadSampleMember(sounds, "build.wav", buildSound);
+    LoadSampleMember(sounds, "walk.wav", walkSound);
+    sounds.Close();
+
+    if (!popSound || !buildSound || !walkSound) {
+        throw std::runtime_error("Failed to load sounds!");
+    }
+}
+
+bool PlayState::Run() {
+    StartFrames();
+    while (running) {
+        RunFrame();
+    }
+    return FinishFrames();
+}
+
+void PlayState::StartFrames() {
+    running = true;
+    returnToMenu = true;
+    timeUp = false;
+    lastSecondTick = Now();
+}
+
+void PlayState::RunFrame() {
+    HandleEvents();
+
+    // At most one second per frame; what lies beyond the 1000 ms is dropped,
+    // so a slow frame lengthens the game rather than shortening it.
+    if (Now() - lastSecondTick >= SecondLength) {
+        --secondsLeft;
+        if (secondsLeft <= 0) {
+            secondsLeft = 0;
+            running = false;
+            timeUp = true;
+        }
+        lastSecondTick = Now();
+    }
+
+    SDL_Surface* screen = video.GetScreen();
+    map.Draw(screen);
+    topBarPictures[quitMenuOpen ? 1 : 0].Draw(screen, 0, 0);
+    DrawCounters();
+    economy.UpdateBuildings(screen);
+    if (Now() - lastElfStep >= ElfStepInterval) {
+        economy.UpdateElves();
+        lastElfStep = Now();
+    }
+    economy.DrawElves(screen);
+    DrawOverlays();
+    DrawTime();
+    DrawMessage();
+    video.Flip();
+}
+
+bool PlayState::FinishFrames() {
+    if (timeUp) {
+        RunScoreScreen(Score());
+    }
+    return returnToMenu;
+}
+
+int32_t PlayState::Score() const {
+    // Unsigned arithmetic wraps where signed overflow would be undefined.
+    const uint32_t score =
+        static_cast<uint32_t>(economy.Money()) + 2u * static_cast<uint32_t>(economy.Wood()) +
+        3u * static_cast<uint32_t>(economy.Steel()) + 4u * static_cast<uint32_t>(economy.Plastic());
+    return static_cast<int32_t>(score);
+}
+
+void PlayState::RunScoreScreen(int32_t score) {
+    if (endOfGame != nullptr) {
+        endOfGame->Run(score, returnToMenu);
+    }
+}
+
+void PlayState::HandleEvents() {
+    SDL_Event event;
+    while (PollEvent(&event) != 0) {
+        if (event.type == SDL_QUIT) {
+            running = false;
+        }
+        HandleKey(event);
+        HandleMouseButton(event);
+    }
+}
+
+void PlayState::HandleKey(const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+        running = false;
+        returnToMenu = true;
+    }
+}
+
+void PlayState::DrawOverlays() {
+    if (economy.pendingElfType != -1 || economy.selectedWorker != -1) {
+        return;
+    }
+    if (economy.selectedCarrier == -2) {
+        // The missing mine and foundry pair has been reported; the mark lasts one frame.
+        economy.selectedCarrier = -1;
+        return;
+    }
+    if (economy.selectedCarrier != -1 || economy.routeCarrier != -1) {
+        return;
+    }
+    int mouseX = 0;
+    int mouseY = 0;
+    if (economy.freeElvesPanelOpen) {
+        SDL_GetMouseState(&mouseX, &mouseY);
+        economy.DrawFreeElvesPanel(mouseX, mouseY, video, guiFont, textColour);
+    }
+    if (economy.selectedBuilding != -1) {
+        economy.DrawInfoPanel(video, guiFont, textColour);
+    }
+    if (buildMenuOpen) {
+        DrawBuildMenu();
+    }
+    if (quitMenuOpen) {
+        DrawQuitMenu();
+    }
+    if (economy.placing) {
+        SDL_GetMouseState(&mouseX, &mouseY);
+        economy.MovePreview(mouseX, mouseY);
+        economy.DrawPreview(video.GetScreen(), map);
+    }
+}
+
+void PlayState::DrawTime() {
+    SDL_Surface* screen = video.GetScreen();
+    const std::string text = TimeLeftText(secondsLeft);
+    guiFont.Draw(screen, TimeX - 2, TimeY, text, textColour);
+    guiFont.Draw(screen, TimeX + 2, TimeY, text, textColour);
+    guiFont.Draw(screen, TimeX, TimeY - 2, text, textColour);
+    guiFont.Draw(screen, TimeX, TimeY + 2, text, textColour);
+    guiFont.Draw(screen, TimeX, TimeY, text, 0, 0, 0);
+}
