@@ -2,7 +2,6 @@
 
 #include "engine/text.h"
 #include "scores/score_protocol.h"
-#include "scores/score_screen.h"
 
 #include <SDL_net.h>
 
@@ -11,6 +10,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -53,30 +54,35 @@ struct PendingConnection {
     TCPsocket socket = nullptr;
 };
 
+void ConnectInBackground(std::shared_ptr<PendingConnection> pending, std::string host, uint16_t port) {
+    IPaddress address;
+    TCPsocket socket = nullptr;
+    if (SDLNet_ResolveHost(&address, host.c_str(), port) == 0) {
+        socket = SDLNet_TCP_Open(&address);
+    }
+    std::lock_guard<std::mutex> hold(pending->lock);
+    if (pending->abandoned) {
+        if (socket != nullptr) {
+            SDLNet_TCP_Close(socket);
+        }
+    } else {
+        pending->socket = socket;
+    }
+    pending->done = true;
+    pending->finished.notify_one();
+}
+
 // Name resolution and connecting block inside SDL_net with no time limit of
 // their own (a silent host keeps a connect waiting for minutes), so they run
 // on a helper thread while the exchange waits for it until the deadline. An
 // abandoned helper closes its late connection itself.
 Connection Connect(const ScoreServer& server, Clock::time_point deadline) {
     auto pending = std::make_shared<PendingConnection>();
-    std::thread([pending, host = server.host, port = server.port] {
-        IPaddress address;
-        TCPsocket socket = nullptr;
-        if (SDLNet_ResolveHost(&address, host.c_str(), port) == 0) {
-            socket = SDLNet_TCP_Open(&address);
-        }
-        std::lock_guard<std::mutex> hold(pending->lock);
-        if (pending->abandoned) {
-            if (socket != nullptr) {
-                SDLNet_TCP_Close(socket);
-            }
-        } else {
-            pending->socket = socket;
-        }
-        pending->done = true;
-        pending->finished.notify_one();
-    }).detach();
-
+    try {
+        std::thread(ConnectInBackground, pending, server.host, server.port).detach();
+    } catch (const std::system_error&) {
+        return Connection();
+    }
     std::unique_lock<std::mutex> hold(pending->lock);
     if (!pending->finished.wait_until(hold, deadline, [&pending] { return pending->done; })) {
         pending->abandoned = true;

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
-struct ScoreServer;
+// Where the score server listens: "-server HOST[:PORT]".
+struct ScoreServer {
+    std::string host;
+    uint16_t port = 80;
+};
 
 // The score list as the server sent it: names with their spaces back, score
 // texts untouched, in the server's order. Both lists have the same length.

@@ -3,14 +3,7 @@
 #include "play/end_of_game.h"
 #include "scores/score_exchange.h"
 
-#include <cstdint>
 #include <string>
-
-// Where the score server listens: "-server HOST[:PORT]".
-struct ScoreServer {
-    std::string host;
-    uint16_t port = 80;
-};
 
 // Parses "HOST[:PORT]"; port 80 when none is given. Falls back to the default
 // server for text it cannot read.

@@ -34,8 +34,7 @@ start_server() {
   [ -x "$server_binary" ] || e2e_fail "no score server at $server_binary"
   "$server_binary" --listen 127.0.0.1 --port 0 --db "$WORK/scores.db" >"$WORK/server.out" 2>"$WORK/server.err" &
   SERVER_PID=$!
-  local attempt
-  for attempt in $(seq 1 100); do
+  for _ in $(seq 1 100); do
     PORT=$(grep -oE '[0-9]+' "$WORK/server.out" 2>/dev/null | tail -n1 || true)
     [ -n "$PORT" ] && return 0
     kill -0 "$SERVER_PID" 2>/dev/null || e2e_fail "the score server ended at start"
