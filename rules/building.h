@@ -25,7 +25,7 @@ int BuildingCost(int type);
 // One building or deposit on the map: a plain record that owns its pictures.
 // Move-only; the economy holds them by value and names them by index.
 class Building {
-public:
+  public:
     Building();
 
     // Loads the type's pictures from "data/buildings.rkp". Throws.

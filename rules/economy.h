@@ -24,7 +24,7 @@ enum OrderResult : int32_t {
 // The rules state of one game: buildings, elves, money, stocks, and the state of
 // the player's orders and panels. Lists only grow; records are named by index.
 class Economy {
-public:
+  public:
     Economy();
     ~Economy();
     Economy(const Economy&) = delete;
@@ -35,10 +35,14 @@ public:
     int32_t Steel() const { return steel; }
     int32_t Plastic() const { return plastic; }
 
-    // Simulation.
+    // Simulation. Every frame: draws each building in list order and lets the
+    // working ones produce.
     void UpdateBuildings(SDL_Surface* screen);
+    // Every 500 ms: one step of each elf in list order, a geologist's find put
+    // on the map at once, then the geologists share what they explored.
     void UpdateElves();
     void DrawElves(SDL_Surface* screen);
+    // Builds, loads and appends a building (used for deposits). Throws.
     void AddBuilding(int type, int column, int row);
 
     // Orders.
@@ -83,4 +87,10 @@ public:
     int32_t selectedWorker = -1;
     int32_t selectedCarrier = -1;
     int32_t routeCarrier = -1;
+
+  private:
+    // A factory's cycle: wood, steel and plastic each sell when enough is in stock.
+    void RunFactoryCycle();
+    // After every pass each geologist knows every tile any geologist explored.
+    void ShareExploredTiles();
 };

@@ -16,8 +16,12 @@ inline constexpr int TileSize = 32;
 inline constexpr int TopBarHeight = 32;
 
 // The cell of a screen point: signed division truncating toward zero.
-inline int ColumnOfPoint(int x) { return x / TileSize; }
-inline int RowOfPoint(int y) { return (y - TopBarHeight) / TileSize; }
+inline int ColumnOfPoint(int x) {
+    return x / TileSize;
+}
+inline int RowOfPoint(int y) {
+    return (y - TopBarHeight) / TileSize;
+}
 
 // One entry of the tile list.
 struct TileKind {
@@ -28,7 +32,7 @@ struct TileKind {
 // The playing field of one game: a ground layer and an object layer over a
 // list of tile kinds read from "data/tiles.rkp". A cell with an object is blocked.
 class TileMap {
-public:
+  public:
     static constexpr uint32_t NoObject = 0xFFFFFFFFu;
 
     TileMap();
@@ -43,7 +47,7 @@ public:
     uint32_t ObjectAt(int column, int row) const;
     const std::vector<TileKind>& Kinds() const { return kinds; }
 
-private:
+  private:
     std::array<uint32_t, MapColumns * MapRows> ground;
     std::array<uint32_t, MapColumns * MapRows> objects;
     std::vector<TileKind> kinds;
