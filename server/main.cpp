@@ -1,0 +1,20 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "server/score_server.h"
+#include "server/server_options.h"
+
+int main(int argc, char** argv) {
+    ServerOptions options;
+    std::string error = ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quorvel-scores: %s\n%s", error.c_str(), ServerUsage().c_str());
+        return 2;
+    }
+    if (options.showHelp) {
+        std::fputs(ServerUsage().c_str(), stdout);
+        return 0;
+    }
+    return RunScoreServer(options);
+}

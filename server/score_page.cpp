@@ -1,0 +1,142 @@
+#include "server/score_page.h"
+
+#include <algorithm>
+
+namespace {
+
+const char* const PageStyle = R"(
+body { margin: 0; min-height: 100vh; font-family: "DejaVu Sans", Verdana, sans-serif; color: #1d3349;
+  background: linear-gradient(180deg, #16324f 0%, #2f6690 45%, #cfe8f7 100%); }
+.snow { position: fixed; inset: 0; pointer-events: none;
+  background-image: radial-gradient(#ffffff 1.2px, transparent 1.6px), radial-gradient(#ffffffaa 1px, transparent 1.4px);
+  background-size: 60px 60px, 110px 110px; background-position: 0 0, 30px 45px; }
+main { position: relative; max-width: 640px; margin: 0 auto; padding: 32px 16px 48px; }
+h1 { margin: 0 0 4px; color: #f4fbff; font-size: 34px; letter-spacing: 1px; text-align: center;
+  text-shadow: 0 2px 6px #0b1d2e; }
+.subtitle { margin: 0 0 20px; color: #d6ecfa; text-align: center; }
+.card { background: #f7fcffee; border: 1px solid #ffffff; border-radius: 14px; padding: 18px 20px;
+  box-shadow: 0 10px 30px #0b1d2e66; }
+table { width: 100%; border-collapse: collapse; }
+th { text-align: left; color: #2f6690; font-size: 13px; text-transform: uppercase; letter-spacing: 1px;
+  border-bottom: 2px solid #9ccbe8; padding: 6px 8px; }
+td { padding: 6px 8px; border-bottom: 1px solid #e1f0fa; }
+tr:nth-child(even) td { background: #eef7fd; }
+td.rank { width: 48px; color: #5a7d99; }
+td.score, th.score { text-align: right; font-variant-numeric: tabular-nums; font-weight: bold; }
+.empty { text-align: center; color: #5a7d99; padding: 24px 0; }
+nav { display: flex; justify-content: space-between; align-items: center; margin-top: 16px; color: #2f6690; }
+nav a { color: #16324f; background: #d9eefb; border: 1px solid #9ccbe8; border-radius: 16px;
+  padding: 5px 14px; text-decoration: none; }
+nav a:hover { background: #bfe1f6; }
+nav .off { visibility: hidden; }
+)";
+
+std::string Document(std::string_view title, const std::string& body) {
+    std::string html;
+    html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+    html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+    html += HtmlEscape(title);
+    html += "</title>\n<style>";
+    html += PageStyle;
+    html += "</style>\n</head>\n<body>\n<div class=\"snow\"></div>\n<main>\n";
+    html += body;
+    html += "</main>\n</body>\n</html>\n";
+    return html;
+}
+
+std::string PageLink(int64_t page, const char* label, const char* rel) {
+    return "<a href=\"/scores?page=" + std::to_string(page) + "\" rel=\"" + rel + "\">" + label + "</a>";
+}
+
+}  // namespace
+
+int64_t PageCount(int64_t total) {
+    return total <= 0 ? 1 : (total + ScoresPerPage - 1) / ScoresPerPage;
+}
+
+int64_t RequestedPage(std::string_view query, int64_t pageCount) {
+    int64_t page = 1;
+    while (!query.empty()) {
+        std::size_t end = query.find('&');
+        std::string_view part = query.substr(0, end);
+        if (part.substr(0, 5) == "page=") {
+            std::string_view digits = part.substr(5);
+            int64_t value = 0;
+            bool valid = !digits.empty() && digits.size() <= 12;
+            for (char c : digits) {
+                valid = valid && c >= '0' && c <= '9';
+                value = valid ? value * 10 + (c - '0') : 0;
+            }
+            page = valid && value >= 1 ? value : 1;
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        query.remove_prefix(end + 1);
+    }
+    return std::clamp<int64_t>(page, 1, std::max<int64_t>(pageCount, 1));
+}
+
+std::string HtmlEscape(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            case '\'':
+                escaped += "&#39;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string RenderScorePage(const ScorePageView& view) {
+    std::string body;
+    body += "<h1>&#10052; Quorvel high scores &#10052;</h1>\n";
+    body += "<p class=\"subtitle\">" + std::to_string(view.total) + (view.total == 1 ? " score" : " scores") +
+            " &middot; page " + std::to_string(view.page) + " of " + std::to_string(view.pageCount) +
+            "</p>\n";
+    body += "<div class=\"card\">\n";
+    if (view.rows.empty()) {
+        body += "<p class=\"empty\">No scores yet. The first winter is still young.</p>\n";
+    } else {
+        body +=
+            "<table>\n<thead><tr><th>#</th><th>Name</th><th "
+            "class=\"score\">Score</th></tr></thead>\n<tbody>\n";
+        int64_t rank = (view.page - 1) * ScoresPerPage;
+        for (const ScoreRecord& row : view.rows) {
+            body += "<tr><td class=\"rank\">" + std::to_string(++rank) + "</td><td class=\"name\">" +
+                    HtmlEscape(row.name) + "</td><td class=\"score\">" + std::to_string(row.score) +
+                    "</td></tr>\n";
+        }
+        body += "</tbody>\n</table>\n";
+    }
+    body += "<nav>";
+    body += view.page > 1 ? PageLink(view.page - 1, "&larr; Previous", "prev")
+                          : std::string("<span class=\"off\">&larr; Previous</span>");
+    body += "<span>Page " + std::to_string(view.page) + " of " + std::to_string(view.pageCount) + "</span>";
+    body += view.page < view.pageCount ? PageLink(view.page + 1, "Next &rarr;", "next")
+                                       : std::string("<span class=\"off\">Next &rarr;</span>");
+    body += "</nav>\n</div>\n";
+    return Document("Quorvel high scores", body);
+}
+
+std::string RenderMessagePage(std::string_view title, std::string_view message) {
+    std::string body = "<h1>" + HtmlEscape(title) + "</h1>\n<div class=\"card\"><p class=\"empty\">" +
+                       HtmlEscape(message) + "</p><nav><a href=\"/scores\">All scores</a></nav></div>\n";
+    return Document(title, body);
+}

@@ -1,0 +1,84 @@
+#include "server/server_options.h"
+
+#include <optional>
+
+namespace {
+
+std::optional<uint64_t> ReadWholeNumber(const std::string& text, uint64_t maximum) {
+    if (text.empty() || text.size() > 19) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > maximum) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string ParseServerOptions(const std::vector<std::string>& arguments, ServerOptions& options) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "--help" || option == "-h") {
+            options.showHelp = true;
+            continue;
+        }
+        if (option != "--listen" && option != "--port" && option != "--db" && option != "--max-connections" &&
+            option != "--deadline-ms" && option != "--request-limit") {
+            return "unknown option " + option;
+        }
+        if (i + 1 == arguments.size()) {
+            return option + " needs a value";
+        }
+        const std::string& value = arguments[++i];
+        if (option == "--listen") {
+            if (value.empty()) {
+                return "--listen needs an address";
+            }
+            options.listen = value;
+        } else if (option == "--db") {
+            if (value.empty()) {
+                return "--db needs a file name";
+            }
+            options.database = value;
+        } else if (option == "--port") {
+            std::optional<uint64_t> port = ReadWholeNumber(value, 65535);
+            if (!port) {
+                return "--port wants a number from 0 to 65535, not " + value;
+            }
+            options.port = static_cast<uint16_t>(*port);
+        } else {
+            std::optional<uint64_t> number = ReadWholeNumber(value, 1u << 30);
+            if (!number || *number == 0) {
+                return option + " wants a positive number, not " + value;
+            }
+            if (option == "--max-connections") {
+                options.maxConnections = *number;
+            } else if (option == "--deadline-ms") {
+                options.deadline = std::chrono::milliseconds(*number);
+            } else {
+                options.requestLimit = *number;
+            }
+        }
+    }
+    return {};
+}
+
+std::string ServerUsage() {
+    return "usage: quorvel-scores [--listen ADDR] [--port N] [--db PATH]\n"
+           "                      [--max-connections N] [--deadline-ms MS] [--request-limit BYTES]\n"
+           "  --listen ADDR          address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
+           "  --port N               TCP port (default 8480; 0 picks a free one)\n"
+           "  --db PATH              SQLite database file (default quorvel-scores.db in the current folder)\n"
+           "  --max-connections N    connections served at once; more are closed at once (default 256)\n"
+           "  --deadline-ms MS       time to send a whole request and to take the reply (default 5000)\n"
+           "  --request-limit BYTES  longest request accepted (default 8192)\n"
+           "The port in use is printed as \"listening on ADDR:PORT\" on standard error.\n";
+}

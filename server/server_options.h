@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Everything the score server can be told on its command line.
+struct ServerOptions {
+    std::string listen = "127.0.0.1";
+    uint16_t port = 8480;  // 0: let the system choose, and print it
+    std::string database = "quorvel-scores.db";
+    std::size_t maxConnections = 256;
+    // Time a client has to deliver a whole request, and to take the reply.
+    std::chrono::milliseconds deadline{5000};
+    std::size_t requestLimit = 8192;
+    bool showHelp = false;
+};
+
+// Reads the arguments after the program name. Returns an error text, empty
+// when every argument was understood.
+std::string ParseServerOptions(const std::vector<std::string>& arguments, ServerOptions& options);
+
+std::string ServerUsage();
