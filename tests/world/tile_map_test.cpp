@@ -1,7 +1,7 @@
+#include "world/tile_map.h"
 #include "engine/errors.h"
 #include "engine/video.h"
 #include "tests/support/test_support.h"
-#include "world/tile_map.h"
 
 #include <gtest/gtest.h>
 
@@ -146,11 +146,10 @@ TEST_F(TileMapTest, InvariantsHoldOverManySeeds) {
 
 // The draws come in a fixed order so that a seed names one map.
 TEST_F(TileMapTest, GenerationFollowsTheOrderOfDraws) {
-    WriteTiles("rock.bmp|no|x\ngrass.bmp|yes|x\ntree.bmp|no|x\nsand.bmp|ok|x",
-               {{"grass.bmp", Solid(Grass)},
-                {"rock.bmp", Solid(Rock)},
-                {"sand.bmp", Solid(Sand)},
-                {"tree.bmp", Solid(Tree)}});
+    WriteTiles("rock.bmp|no|x\ngrass.bmp|yes|x\ntree.bmp|no|x\nsand.bmp|ok|x", {{"grass.bmp", Solid(Grass)},
+                                                                                {"rock.bmp", Solid(Rock)},
+                                                                                {"sand.bmp", Solid(Sand)},
+                                                                                {"tree.bmp", Solid(Tree)}});
     TileMap map;
     std::srand(2024);
     map.Load();
@@ -273,7 +272,8 @@ TEST_F(TileMapTest, LargePicturesArePaintedOverByLaterCells) {
             const int y = 32 + 32 * r;
             EXPECT_TRUE(Same(PixelColour(s, x + 31, y + 31), Rock));
             EXPECT_TRUE(Same(PixelColour(s, x + 4, y + 35), Grass)) << "the cell below is drawn later";
-            EXPECT_TRUE(Same(PixelColour(s, x + 35, y + 4), Grass)) << "the column to the right is drawn later";
+            EXPECT_TRUE(Same(PixelColour(s, x + 35, y + 4), Grass))
+                << "the column to the right is drawn later";
         }
     }
     EXPECT_GT(checked, 0);
