@@ -485,12 +485,12 @@ Canvas Scoreboard(const SceneKit& kit) {
     canvas.Blit(kit.Picture("carrier.png"), 60, 240, 1);
     canvas.Blit(kit.Picture("snowman.png"), 268, 250, 1);
     // The game writes its own texts on these dark boards.
-    Panel(canvas, 26, 306, 292, 108, PanelFill, PanelEdge, Amber);
+    Panel(canvas, 26, 304, 292, 112, PanelFill, PanelEdge, Amber);
     Panel(canvas, 320, 34, 308, 350, PanelFill, PanelEdge, Amber);
     fonts.heading.Draw(canvas, 336, 44, "Best toy makers", Gold);
     canvas.FillRect(336, 70, 276, 1, PanelEdge);
-    canvas.BlendRect(0, 424, 640, 56, PanelFill, 235);
-    canvas.FillRect(0, 424, 640, 1, Amber);
+    canvas.FillRect(0, 418, 640, 62, PanelFill);
+    canvas.FillRect(0, 418, 640, 1, Amber);
     return canvas;
 }
 

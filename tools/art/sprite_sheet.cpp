@@ -133,8 +133,8 @@ class SheetReader {
             if (words[0] == "colour") {
                 ReadColour(words, palette);
             } else if (words[0] == "scale") {
-                if (words.size() != 2 || !ReadNumber(words[1], scale) || scale < 1 || scale > 8) {
-                    Fail("a scale line is: scale N (1 to 8)");
+                if (words.size() != 2 || !ReadNumber(words[1], scale) || scale < 1 || scale > 16) {
+                    Fail("a scale line is: scale N (1 to 16)");
                 }
             } else if (words[0] == "picture") {
                 ReadPicture(words, scale, palette, pictures);

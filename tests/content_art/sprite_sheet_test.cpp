@@ -1,0 +1,170 @@
+// The sheet reader, the canvas and the PNG writer behind every picture.
+
+#include "tools/art/sprite_sheet.h"
+#include "engine/image.h"
+#include "tests/support/test_support.h"
+#include "tools/art/canvas.h"
+#include "tools/art/png_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const art::Colour Red{200, 30, 40};
+const art::Colour Blue{20, 40, 200};
+
+art::Palette TwoColours() {
+    return art::ParsePalette("# two\ncolour r c81e28 red\n\ncolour b 1428c8\n", "palette");
+}
+
+std::string Refusal(const std::string& sheet) {
+    try {
+        art::ParseSheet(sheet, TwoColours(), "sheet.txt");
+    } catch (const art::SheetError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(SpriteSheet, GridsScaleAndCutIntoTiles) {
+    const std::string sheet =
+        "scale 16\n"
+        "picture left.png right.png 4 2 ground 3\n"
+        "rb.r\n"
+        "b..b\n"
+        "scale 1\n"
+        "picture dot.png 2 1\n"
+        "r.\n";
+    const std::vector<art::SheetPicture> pictures = art::ParseSheet(sheet, TwoColours(), "sheet.txt");
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0].name, "left.png");
+    EXPECT_EQ(pictures[1].name, "right.png");
+    EXPECT_EQ(pictures[0].role, art::TileRole::Ground);
+    EXPECT_EQ(pictures[1].weight, 3);
+    ASSERT_EQ(pictures[0].image.Width(), 32);
+    ASSERT_EQ(pictures[0].image.Height(), 32);
+    // Each logical pixel covers 16 x 16; the right tile starts at column 2.
+    EXPECT_EQ(pictures[0].image.At(0, 0), Red);
+    EXPECT_EQ(pictures[0].image.At(15, 15), Red);
+    EXPECT_EQ(pictures[0].image.At(16, 0), Blue);
+    EXPECT_EQ(pictures[0].image.At(16, 16), art::Magenta);
+    EXPECT_EQ(pictures[1].image.At(0, 0), art::Magenta);
+    EXPECT_EQ(pictures[1].image.At(31, 0), Red);
+    EXPECT_EQ(pictures[1].image.At(31, 31), Blue);
+    EXPECT_EQ(pictures[2].role, art::TileRole::None);
+    EXPECT_EQ(pictures[2].weight, 1);
+    EXPECT_EQ(pictures[2].image.Width(), 2);
+    EXPECT_EQ(pictures[2].image.At(1, 0), art::Magenta);
+}
+
+TEST(SpriteSheet, FramesKeepTheirBaseWhereTheyHoldADash) {
+    const std::string sheet =
+        "scale 2\n"
+        "picture base.png 2 2\n"
+        "rb\n"
+        "br\n"
+        "frame moved.png of base.png\n"
+        "-.\n"
+        "r-\n";
+    const std::vector<art::SheetPicture> pictures = art::ParseSheet(sheet, TwoColours(), "sheet.txt");
+    ASSERT_EQ(pictures.size(), 2u);
+    const art::Canvas& frame = pictures[1].image;
+    ASSERT_EQ(frame.Width(), 4);
+    EXPECT_EQ(frame.At(0, 0), Red);
+    EXPECT_EQ(frame.At(3, 0), art::Magenta);
+    EXPECT_EQ(frame.At(0, 3), Red);
+    EXPECT_EQ(frame.At(3, 3), Red);
+    // The base itself is untouched.
+    EXPECT_EQ(pictures[0].image.At(3, 0), Blue);
+}
+
+TEST(SpriteSheet, MistakesAreReportedWithTheirLine) {
+    EXPECT_NE(Refusal("picture a.png 3 1\nrb\n").find("sheet.txt:2"), std::string::npos);
+    EXPECT_NE(Refusal("picture a.png 2 2\nrb\n").find("grid ends"), std::string::npos);
+    EXPECT_NE(Refusal("\npicture a.png 2 1\nrx\n").find("sheet.txt:3: unknown palette character 'x'"),
+              std::string::npos);
+    EXPECT_NE(Refusal("picture a.png 2 1\nr-\n").find("only allowed in a frame"), std::string::npos);
+    EXPECT_NE(Refusal("frame b.png of a.png\nrr\n").find("not an earlier picture"), std::string::npos);
+    EXPECT_NE(Refusal("scale 16\npicture a.png b.png c.png 4 2\nrrrr\nrrrr\n").find("holds 2 tiles"),
+              std::string::npos);
+    EXPECT_NE(Refusal("scale 3\npicture a.png b.png 2 1\nrr\n").find("whole 32-pixel tiles"),
+              std::string::npos);
+    EXPECT_NE(Refusal("picture a.png 1 1\nr\npicture a.png 1 1\nb\n").find("named twice"), std::string::npos);
+    EXPECT_NE(Refusal("picture a.png 1 1 object 0\nr\n").find("weight"), std::string::npos);
+    EXPECT_NE(Refusal("scale 0\n").find("scale"), std::string::npos);
+    EXPECT_NE(Refusal("paint a.png\n").find("unknown line 'paint'"), std::string::npos);
+    EXPECT_NE(Refusal("colour . 102030\n").find("reserved"), std::string::npos);
+    EXPECT_NE(Refusal("colour q 12345\n").find("six hex digits"), std::string::npos);
+    EXPECT_THROW(art::ParsePalette("picture a.png 1 1\n", "palette"), art::SheetError);
+    EXPECT_EQ(Refusal("colour q 102030\npicture a.png 1 1\nq\n"), "");
+}
+
+TEST(SpriteSheet, ColoursThatTheDisplayWouldKeyOutAreRefused) {
+    EXPECT_TRUE(art::LooksLikeKeyAt16Bits(art::Colour{250, 2, 252}, art::Magenta));
+    EXPECT_TRUE(art::LooksLikeKeyAt16Bits(art::Magenta, art::Magenta));
+    EXPECT_FALSE(art::LooksLikeKeyAt16Bits(art::Colour{247, 0, 255}, art::Magenta));
+    EXPECT_FALSE(art::LooksLikeKeyAt16Bits(art::Colour{255, 4, 255}, art::Magenta));
+    EXPECT_NE(Refusal("colour m fa02fc\n").find("transparent"), std::string::npos);
+}
+
+TEST(Canvas, BlitSkipsTheKeyAndClipsAtTheEdges) {
+    art::Canvas target(4, 4, Blue);
+    art::Canvas source(2, 2, art::Magenta);
+    source.Set(1, 1, Red);
+    target.Blit(source, 2, 2, 2);
+    EXPECT_EQ(target.At(2, 2), Blue);
+    EXPECT_EQ(target.At(3, 3), Blue);
+    target.Blit(source, 0, 0, 2);
+    EXPECT_EQ(target.At(2, 2), Red);
+    EXPECT_EQ(target.At(3, 3), Red);
+    EXPECT_EQ(target.At(1, 1), Blue);
+    // Drawing past the edges changes nothing outside and does not fail.
+    target.FillRect(-5, -5, 20, 6, Red);
+    EXPECT_EQ(target.At(3, 0), Red);
+    EXPECT_EQ(target.At(0, 1), Blue);
+    const art::Canvas part = target.Cut(3, 3, 2, 2);
+    EXPECT_EQ(part.At(0, 0), Red);
+    EXPECT_EQ(part.At(1, 1), art::Magenta);
+}
+
+TEST(Canvas, DiceRepeatsItsSequenceAndStaysInRange) {
+    art::Dice first(99);
+    art::Dice second(99);
+    for (int i = 0; i < 1000; ++i) {
+        const int value = first.Roll(3, 7);
+        EXPECT_EQ(value, second.Roll(3, 7));
+        EXPECT_GE(value, 3);
+        EXPECT_LE(value, 7);
+    }
+}
+
+TEST(PngFile, WrittenPicturesDecodeWithTheGamesLoader) {
+    ScreenGuard screen(24);
+    art::Canvas canvas(5, 3, Blue);
+    canvas.Set(4, 2, Red);
+    canvas.Set(0, 1, art::Magenta);
+    art::WritePng("written.png", canvas);
+    SDL_Surface* loaded = LoadImage("written.png");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->w, 5);
+    EXPECT_EQ(loaded->h, 3);
+    const auto colour = [&](int x, int y) {
+        LockIfNeeded(loaded);
+        const Uint32 raw = GetPixel(loaded, x, y);
+        UnlockIfNeeded(loaded);
+        SDL_Color c{0, 0, 0, 0};
+        SDL_GetRGB(raw, loaded->format, &c.r, &c.g, &c.b);
+        return art::Colour{c.r, c.g, c.b};
+    };
+    EXPECT_EQ(colour(0, 0), Blue);
+    EXPECT_EQ(colour(4, 2), Red);
+    EXPECT_EQ(colour(0, 1), art::Magenta);
+    FreeSurface(loaded);
+    EXPECT_THROW(art::WritePng("no-such-folder/written.png", canvas), std::runtime_error);
+    std::remove("written.png");
+}
