@@ -107,6 +107,12 @@ std::vector<float> Walk() {
     for (int step = 0; step < 4; ++step) {
         AddStep(signal, 0.005 + 0.26 * step, gains[step], random);
     }
+    // Noise is all peaks: round them off so the steps are not lost under the
+    // loudness of the other effects, which are normalised to the same peak.
+    Normalise(signal, 1.0f);
+    for (float& value : signal) {
+        value = std::tanh(2.0f * value);
+    }
     ApplyFades(signal, EffectRate, 0.0, 0.05);
     return signal;
 }

@@ -537,7 +537,7 @@ xm::Module BuildModule(const Score& score) {
 
     for (const ScoreInstrument& source : score.instruments) {
         SynthSample sound = MakeInstrumentSound(source.kind);
-        Normalise(sound.signal, 0.9f);
+        Normalise(sound.signal, 0.97f);
         xm::Instrument instrument;
         instrument.name = source.name;
         instrument.samples = ToPcm16(sound.signal);
