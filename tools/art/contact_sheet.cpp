@@ -200,6 +200,28 @@ void MockUp(art::Canvas& sheet, int x0, int y0, const std::vector<Decoded>& tile
     }
 }
 
+// The texts the game itself writes on its screens, where it writes them.
+void DrawGameTexts(Decoded& screen, const art::Lettering& menu, const art::Lettering& font) {
+    const art::Colour white{255, 255, 255};
+    if (screen.name == "start_menu.png") {
+        menu.Draw(screen.image, 100, 300, "Begin", art::Colour{255, 128, 128});
+        menu.Draw(screen.image, 100, 350, "Help", art::Colour{255, 0, 0});
+        menu.Draw(screen.image, 100, 400, "Quit", art::Colour{255, 0, 0});
+    } else if (screen.name == "scoreboard.png") {
+        font.Draw(screen.image, 50, 435, "ESC: Return to main menu", white);
+        font.Draw(screen.image, 40, 320, "Send and fetch scores", white);
+        font.Draw(screen.image, 40, 340, "from the Internet?", white);
+        font.Draw(screen.image, 40, 370, "[ YES ]", white);
+        font.Draw(screen.image, 40, 390, "  NO", white);
+        for (int i = 0; i < 15; ++i) {
+            font.Draw(screen.image, 330, 75 + 20 * i, "Elf number " + std::to_string(i + 1), white);
+            font.Draw(screen.image, 520, 75 + 20 * i, std::to_string(98000 - 3117 * i), white);
+        }
+        font.Draw(screen.image, 400, 420, "To see all scores, visit:", white);
+        font.Draw(screen.image, 400, 440, "http://scores.example/quorvel", white);
+    }
+}
+
 int Run(const std::string& dataDir, const std::string& outPath) {
     video.Init(SDL_INIT_VIDEO, 640, 480, 32, SDL_SWSURFACE);
     if (TTF_Init() < 0) {
@@ -219,9 +241,12 @@ int Run(const std::string& dataDir, const std::string& outPath) {
         const std::vector<Decoded> elves = LoadPackage(dataDir + "/elves.rkp", Key::Magenta, nullptr);
         const std::vector<Decoded> tiles = LoadPackage(dataDir + "/tiles.rkp", Key::None, &tileList);
 
+        const art::Lettering menuWords("guifont.ttf", 36);
         art::Canvas sheet(1300, 1420, art::Colour{40, 40, 48});
         MockUp(sheet, 10, 10, tiles, tileList, buildings, elves, gui, counters);
-        Put(sheet, Find(gui, "start.png"), 660, 10, 1, 1);
+        Decoded menu = Find(gui, "start_menu.png");
+        DrawGameTexts(menu, menuWords, counters);
+        Put(sheet, menu, 660, 10, 1, 1);
         // The screens at half size, the help box over page 3 as the game shows it.
         int x = 10;
         int y = 500;
@@ -229,7 +254,9 @@ int Run(const std::string& dataDir, const std::string& outPath) {
             if (picture.image.Height() != 480) {
                 continue;
             }
-            Put(sheet, picture, x, y, 1, 2);
+            Decoded shown = picture;
+            DrawGameTexts(shown, menuWords, counters);
+            Put(sheet, shown, x, y, 1, 2);
             label.Draw(sheet, x, y + 242, picture.name, art::Colour{230, 230, 230});
             x += 322;
             if (x > 1000) {

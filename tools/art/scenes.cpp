@@ -113,6 +113,17 @@ void Panel(Canvas& canvas, int x, int y, int w, int h, Colour fill, Colour edge,
     canvas.FillRect(x + 4, y + 4, w - 8, h - 8, fill);
 }
 
+// A wrapped present with a ribbon cross and a bow.
+void Gift(Canvas& canvas, int x, int y, int w, int h, Colour paper, Colour ribbon) {
+    canvas.FillRect(x - 1, y - 1, w + 2, h + 2, Ink);
+    canvas.FillRect(x, y, w, h, paper);
+    canvas.FillRect(x, y + h - 3, w, 3, Mix(paper, Ink, 1, 3));
+    canvas.FillRect(x + w / 2 - 1, y, 3, h, ribbon);
+    canvas.FillRect(x, y + h / 3, w, 2, ribbon);
+    canvas.FillRect(x + w / 2 - 5, y - 4, 4, 4, ribbon);
+    canvas.FillRect(x + w / 2 + 2, y - 4, 4, 4, ribbon);
+}
+
 // The building as it stands on the map, its animated tile at work.
 Canvas Building(const SceneKit& kit, const std::string& word, int columns, int rows,
                 const std::string& working) {
@@ -183,8 +194,8 @@ void Village(Canvas& canvas, const SceneKit& kit, int groundY, int fromX) {
     canvas.Blit(foundry, fromX + 420, groundY - 60, 2);
     canvas.Blit(kit.Picture("worker.png"), fromX + 150, groundY - 30, 2);
     canvas.Blit(kit.Picture("carrier.png"), fromX + 300, groundY - 20, 2);
-    canvas.Blit(kit.Picture("geologist.png"), fromX + 470, groundY + 4, 2);
-    canvas.Blit(kit.Picture("snowman.png"), fromX + 560, groundY - 40, 2);
+    canvas.Blit(kit.Picture("geologist.png"), fromX + 440, groundY + 6, 2);
+    canvas.Blit(kit.Picture("snowman.png"), fromX + 536, groundY + 10, 2);
 }
 
 void HelpBoard(Canvas& canvas, const Fonts& fonts, const std::string& title, int page) {
@@ -479,11 +490,12 @@ Canvas Scoreboard(const SceneKit& kit) {
     fonts.big.DrawOutlined(canvas, 170 - fonts.big.Width(over) / 2, 28, over, Gold, Ink);
     fonts.body.Draw(canvas, 170 - fonts.body.Width("The toys are ready for Christmas.") / 2, 88,
                     "The toys are ready for Christmas.", Body);
-    canvas.Blit(kit.Picture("firlights.png"), 106, 118, 4);
-    canvas.Blit(kit.Picture("worker.png"), 36, 230, 2);
-    canvas.Blit(kit.Picture("geologist.png"), 232, 226, 2);
-    canvas.Blit(kit.Picture("carrier.png"), 60, 240, 1);
-    canvas.Blit(kit.Picture("snowman.png"), 268, 250, 1);
+    canvas.Blit(kit.Picture("firlights.png"), 106, 150, 4);
+    Gift(canvas, 126, 270, 22, 16, Holly, Gold);
+    Gift(canvas, 150, 262, 18, 24, Colour{63, 158, 72}, Holly);
+    Gift(canvas, 196, 272, 26, 14, Colour{43, 134, 179}, Gold);
+    canvas.Blit(kit.Picture("worker.png"), 40, 226, 2);
+    canvas.Blit(kit.Picture("geologist.png"), 236, 226, 2);
     // The game writes its own texts on these dark boards.
     Panel(canvas, 26, 304, 292, 112, PanelFill, PanelEdge, Amber);
     Panel(canvas, 320, 34, 308, 350, PanelFill, PanelEdge, Amber);
