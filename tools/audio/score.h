@@ -9,9 +9,11 @@
 // The music's source: a small text notation, read into a Score and turned
 // into a module.
 //
-//   title Jingle Bells          tempo 120         speed 6
-//   beat 4                      (rows per quarter note)
-//   bar 4                       (quarter notes per bar)
+//   title Jingle Bells
+//   tempo 120                   (the module BPM: beats a minute at speed 6, beat 4)
+//   speed 6                     (ticks a row)
+//   beat 4                      (rows a quarter note)
+//   bar 4                       (quarter notes a bar)
 //   instrument bell glockenspiel volume 48 pan 150
 //   voice melody bell volume 40
 //   section verse
