@@ -8,13 +8,14 @@ const char* const PageStyle = R"(
 body { margin: 0; min-height: 100vh; font-family: "DejaVu Sans", Verdana, sans-serif; color: #1d3349;
   background: linear-gradient(180deg, #16324f 0%, #2f6690 45%, #cfe8f7 100%); }
 .snow { position: fixed; inset: 0; pointer-events: none;
-  background-image: radial-gradient(#ffffff 1.2px, transparent 1.6px), radial-gradient(#ffffffaa 1px, transparent 1.4px);
-  background-size: 60px 60px, 110px 110px; background-position: 0 0, 30px 45px; }
+  background-image: radial-gradient(#ffffff 1.4px, transparent 1.8px), radial-gradient(#ffffffaa 1px, transparent 1.4px),
+    radial-gradient(#ffffff77 2px, transparent 2.4px);
+  background-size: 97px 89px, 53px 61px, 173px 151px; background-position: 11px 7px, 31px 43px, 70px 20px; }
 main { position: relative; max-width: 640px; margin: 0 auto; padding: 32px 16px 48px; }
 h1 { margin: 0 0 4px; color: #f4fbff; font-size: 34px; letter-spacing: 1px; text-align: center;
   text-shadow: 0 2px 6px #0b1d2e; }
 .subtitle { margin: 0 0 20px; color: #d6ecfa; text-align: center; }
-.card { background: #f7fcffee; border: 1px solid #ffffff; border-radius: 14px; padding: 18px 20px;
+.card { background: #f7fcff; border: 1px solid #ffffff; border-radius: 14px; padding: 18px 20px;
   box-shadow: 0 10px 30px #0b1d2e66; }
 table { width: 100%; border-collapse: collapse; }
 th { text-align: left; color: #2f6690; font-size: 13px; text-transform: uppercase; letter-spacing: 1px;
