@@ -38,9 +38,7 @@ Game::Game(int argc, char* argv[]) {
         CommandLine line = ReadCommandLine(argc, argv);
         fullscreen = line.fullscreen;
         use32Bit = line.use32Bit;
-#ifdef QUORVEL_WITH_GAME
         scoreServer = ParseScoreServer(line.scoreServer);
-#endif
         if (!line.windib) {
             RequestSynchronisedPresentation();
         }
@@ -134,12 +132,8 @@ bool Game::PlayOneGame() {
     if (guiFont.GetHandle() == nullptr) {
         throw std::runtime_error("The interface font is not open!");
     }
-#ifdef QUORVEL_WITH_GAME
     ScoreScreen scoreScreen(scoreServer);
     PlayState state(&scoreScreen);
     state.Load();
     return state.Run();
-#else
-    throw std::runtime_error("This build has no game.");
-#endif
 }

@@ -7,6 +7,16 @@
 
 e2e_setup "$1"
 app_extract_pictures
+
+# A press and its release often arrive together and are both taken on the old
+# page; the new page then waits for an event to be drawn. Pointer motion is
+# such an event and turns no page.
+nudge_x=20
+shows_after_nudge() {
+  nudge_x=$((nudge_x % 600 + 7))
+  xdotool mousemove --window "$WINDOW" $nudge_x 40
+  e2e_shows "$@"
+}
 e2e_start --
 e2e_window
 e2e_key space
@@ -25,11 +35,10 @@ kill -CONT "$GAME_PID"
 sleep 2
 # Page 2 is up now but not drawn before the next event arrives.
 e2e_shows "$WORK/ref/help1.png" || e2e_fail "a page was drawn without an event"
-xdotool mousemove --window "$WINDOW" 30 30 mousemove --window "$WINDOW" 60 60
-e2e_wait_for 30 e2e_shows "$WORK/ref/help2.png"
+e2e_wait_for 30 shows_after_nudge "$WORK/ref/help2.png"
 
 e2e_key d
-e2e_wait_for 30 e2e_shows "$WORK/ref/help3.png"
+e2e_wait_for 30 shows_after_nudge "$WORK/ref/help3.png"
 
 # The close button does nothing on the help screens.
 e2e_close
@@ -38,7 +47,7 @@ e2e_running || e2e_fail "closing the window on the help screens ended the progra
 e2e_shows "$WORK/ref/help3.png" || e2e_fail "closing the window turned the page"
 
 e2e_key e
-e2e_wait_for 30 e2e_shows "$WORK/ref/page4.png"
+e2e_wait_for 30 shows_after_nudge "$WORK/ref/page4.png"
 # The box itself is there, not only page 3 around it.
 e2e_shot "$WORK/page4_shot.png"
 box_x=$((320 - APP_BOX_W / 2))
