@@ -113,6 +113,37 @@ void Panel(Canvas& canvas, int x, int y, int w, int h, Colour fill, Colour edge,
     canvas.FillRect(x + 4, y + 4, w - 8, h - 8, fill);
 }
 
+// Snow lying on every upward-facing edge of a text's letters.
+void SnowOnTop(Canvas& canvas, const Lettering& font, int x, int y, const std::string& text) {
+    const int w = font.Width(text) + 4;
+    const int h = font.LineHeight() + 4;
+    Canvas mask(w, h);
+    font.Draw(mask, 2, 2, text, SnowWhite);
+    const auto solid = [&](int mx, int my) { return mask.Contains(mx, my) && mask.At(mx, my).g > 140; };
+    // An upward-facing edge: solid here, open above.
+    const auto top = [&](int mx, int my) { return solid(mx, my) && !solid(mx, my - 1); };
+    for (int my = 1; my < h; ++my) {
+        for (int mx = 0; mx < w; ++mx) {
+            if (!top(mx, my)) {
+                continue;
+            }
+            // How far along the edge this column lies from its nearer end; the snow is rounded there.
+            int reach = 0;
+            while (reach < 3 && top(mx - reach - 1, my) && top(mx + reach + 1, my)) {
+                ++reach;
+            }
+            if (reach == 0) {
+                continue;
+            }
+            const int depth = 1 + reach;
+            for (int d = 0; d < depth; ++d) {
+                canvas.Set(x + mx - 2, y + my - 2 - d, d == 0 ? SnowShade : SnowWhite);
+            }
+            canvas.Set(x + mx - 2, y + my - 2 - depth, Ink);
+        }
+    }
+}
+
 // A wrapped present with a ribbon cross and a bow.
 void Gift(Canvas& canvas, int x, int y, int w, int h, Colour paper, Colour ribbon) {
     canvas.FillRect(x - 1, y - 1, w + 2, h + 2, Ink);
@@ -206,7 +237,7 @@ void HelpBoard(Canvas& canvas, const Fonts& fonts, const std::string& title, int
     fonts.title.DrawOutlined(canvas, 320 - fonts.title.Width(title) / 2, 14, title, Gold, Ink);
     canvas.FillRect(200, 54, 240, 1, Amber);
     const std::string footer = page < 3 ? "Any key: next page" : "Any key: one more page";
-    fonts.small.Draw(canvas, 630 - 12 - fonts.small.Width(footer), 452, footer, Muted);
+    fonts.small.Draw(canvas, 630 - 12 - fonts.small.Width(footer), 454, footer, Muted);
 }
 
 // A small mouse with the pressed button lit.
@@ -244,14 +275,15 @@ Canvas TitleScreen(const SceneKit& kit) {
     Fonts fonts(kit.fontPath);
     Canvas canvas(640, 480);
     NightBackdrop(canvas, 300, 11);
-    Moon(canvas, 540, 78, 34);
+    Moon(canvas, 586, 50, 28);
     SnowField(canvas, kit, 384, 12);
-    Village(canvas, kit, 400, 30);
+    Village(canvas, kit, 400, 16);
     Snowfall(canvas, 13, 420, 0, 470);
     const std::string name = "Quorvel";
     const int x = 320 - fonts.huge.Width(name) / 2;
     fonts.huge.Draw(canvas, x + 5, 66, name, Colour{120, 20, 30});
     fonts.huge.DrawOutlined(canvas, x, 60, name, Gold, Ink);
+    SnowOnTop(canvas, fonts.huge, x, 60, name);
     const std::string motto = "The elves' toy industry";
     fonts.heading.DrawOutlined(canvas, 320 - fonts.heading.Width(motto) / 2, 196, motto, Body, Ink);
     canvas.FillRect(230, 230, 180, 2, Holly);
@@ -276,6 +308,7 @@ Canvas MenuScreen(const SceneKit& kit) {
     const std::string name = "Quorvel";
     fonts.big.Draw(canvas, 323 - fonts.big.Width(name) / 2 + 3, 42, name, Colour{120, 20, 30});
     fonts.big.DrawOutlined(canvas, 320 - fonts.big.Width(name) / 2, 38, name, Gold, Ink);
+    SnowOnTop(canvas, fonts.big, 320 - fonts.big.Width(name) / 2, 38, name);
     // The menu words go here in red: a calm, dark board behind them.
     Panel(canvas, MenuWordsArea.x - 26, MenuWordsArea.y - 22, MenuWordsArea.w + 52, MenuWordsArea.h + 40,
           PanelFill, PanelEdge, Amber);
@@ -316,7 +349,7 @@ Canvas HelpPage(const SceneKit& kit, int page) {
         for (const Row& row : rows) {
             Mouse(canvas, left, y - 3, row.right);
             const int next = Paragraph(canvas, fonts.body, left + 30, y, width - 30, row.text, Body, step);
-            y = std::max(next, y + 28) + 2;
+            y = std::max(next, y + 27);
         }
         y += 4;
         fonts.heading.Draw(canvas, left, y, "The top bar", Gold);
