@@ -412,7 +412,10 @@ Canvas HelpPage(const SceneKit& kit, int page) {
             canvas.Blit(picture, px, py);
             const int tx = left + 116;
             fonts.heading.Draw(canvas, tx, y + 1, entry.name, Gold);
-            const std::string facts = std::string(entry.size) + " tiles, costs " + entry.cost;
+            std::string size = entry.size;
+            size.replace(size.find(" x "), 3, " " + Times() + " ");
+            const std::string facts =
+                size + (entry.columns * entry.rows == 1 ? " tile" : " tiles") + ", costs " + entry.cost;
             fonts.body.Draw(canvas, tx + fonts.heading.Width(entry.name) + 14, y + 4, facts, Muted);
             Paragraph(canvas, fonts.body, tx, y + 25, width - 116, entry.text, Body, 19);
             y += rowHeight + 2;
