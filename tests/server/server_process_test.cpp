@@ -237,7 +237,7 @@ TEST_F(ScoreServerTest, RefusesOversizeRequests) {
 }
 
 TEST_F(ScoreServerTest, SurvivesGarbage) {
-    Start({"--deadline-ms", "500"});
+    Start({"--deadline-ms", "200"});
     uint16_t port = server->Port();
     std::vector<std::string> garbage = {
         std::string("\0\0\0\0\n\0", 6),
