@@ -170,24 +170,6 @@ TEST(ScoreBoardQuestion, EmptyNameIsSentAsUnnamedAndFailureIsKept) {
     EXPECT_EQ(b.board.Phase(), ScorePhase::ShowResult);
 }
 
-TEST(ScoreBoardLeaving, EscapeInEveryPhaseKeepsTheMenu) {
-    Board typing;
-    typing.Type("Ann");
-    typing.Press(SDLK_ESCAPE);
-    EXPECT_TRUE(typing.board.Done());
-    EXPECT_TRUE(typing.returnToMenu);
-    EXPECT_EQ(typing.board.Phase(), ScorePhase::EnterName);
-    EXPECT_EQ(typing.board.PlayerName(), "Ann");
-    EXPECT_TRUE(typing.requests.empty());
-
-    Board asking;
-    asking.Press(SDLK_RETURN);
-    asking.Press(SDLK_ESCAPE);
-    EXPECT_TRUE(asking.board.Done());
-    EXPECT_TRUE(asking.returnToMenu);
-    EXPECT_TRUE(asking.requests.empty());
-}
-
 TEST(ScoreBoardLeaving, ClosingTheWindowInEveryPhaseEndsTheProgram) {
     for (int presses = 0; presses < 3; ++presses) {
         Board b;

@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const ScoreList list = ParseScoreReply(text);
-    if (list.names.size() != list.values.size() || list.names.size() > static_cast<size_t>(MostScoreRecords)) {
+    if (list.names.size() != list.values.size() ||
+        list.names.size() > static_cast<size_t>(MostScoreRecords)) {
         std::abort();
     }
     const ScoreServer server = ParseScoreServer(text);
