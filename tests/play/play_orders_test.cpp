@@ -227,7 +227,11 @@ TEST_F(PlayOrdersTest, InformationPanelOpensOnABuildingAndClosesOnTheNextClickOu
     AddBuilding(Woodworker, 3, 3);
     Click(CellX(3), CellY(3));
     EXPECT_EQ(state->economy.selectedBuilding, 0);
-    EXPECT_TRUE(SameColour(Pixel(32 * 4, 32 * 5 + 50), FrameRed)) << "the panel is drawn";
+    EXPECT_EQ(state->economy.infoPanelX, 128);
+    EXPECT_EQ(state->economy.infoPanelY, 160) << "one tile right of and below the building's tile";
+    EXPECT_TRUE(SameColour(Pixel(32 * 4 + 100, 32 * 5), FrameRed)) << "the panel is drawn";
+    EXPECT_TRUE(SameColour(Pixel(32 * 4 + 100, 32 * 5 + 140), DarkRed));
+    EXPECT_FALSE(SameColour(Pixel(32 * 4 + 100, 32 * 4 + 10), DarkRed));
     Click(state->economy.infoPanelX + 100, state->economy.infoPanelY + 100);
     EXPECT_EQ(state->economy.selectedBuilding, 0) << "a click inside keeps it";
     Click(CellX(15), CellY(12));
