@@ -31,8 +31,10 @@ for fuzzer in $(find "$root/build-sanitize" -type f -name '*_fuzzer' -perm -u+x 
   name=$(basename "$fuzzer" _fuzzer)
   corpus="$fuzz_work/$name"
   mkdir -p "$corpus"
-  # Seeds live in tests/fuzz/corpus/<name> or server/fuzz/corpus/<name>.
-  for seeds in "$root/tests/fuzz/corpus/$name" "$root/server/fuzz/corpus/$name"; do
+  # Seeds live in tests/fuzz/corpus/<name>; the server keeps its own.
+  seed_dirs=("$root/tests/fuzz/corpus/$name")
+  [ "$name" = server_request ] && seed_dirs+=("$root/server/fuzz/corpus")
+  for seeds in "${seed_dirs[@]}"; do
     if [ -d "$seeds" ]; then cp -r "$seeds"/. "$corpus"/; fi
   done
   echo "-- $name"
