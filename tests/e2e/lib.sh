@@ -36,7 +36,7 @@ e2e_setup() {
 
 e2e_teardown() {
   local status=$?
-  [ -n "${GAME_PID:-}" ] && kill -9 "$GAME_PID" 2>/dev/null || true
+  e2e_kill_game
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
   if [ $status -ne 0 ] && [ -n "${WORK:-}" ]; then
     echo "e2e: work folder kept at $WORK" >&2
@@ -44,6 +44,17 @@ e2e_teardown() {
     rm -rf "${WORK:-/nonexistent}"
   fi
   exit $status
+}
+
+# e2e_kill_game: ends the game started by e2e_start, and the children of a
+# prefix command (faketime runs the game as its child).
+e2e_kill_game() {
+  [ -n "${GAME_PID:-}" ] || return 0
+  local children
+  children=$(ps -o pid= --ppid "$GAME_PID" 2>/dev/null || true)
+  # shellcheck disable=SC2086
+  kill -9 $children "$GAME_PID" 2>/dev/null || true
+  GAME_PID=
 }
 
 # e2e_start [prefix command...] -- [game args...]: starts the game in the
