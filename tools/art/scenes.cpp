@@ -472,20 +472,23 @@ Canvas HelpPage(const SceneKit& kit, int page) {
 Canvas HelpBox(const SceneKit& kit) {
     Fonts fonts(kit.fontPath);
     const int w = 470;
-    const int top = 26;
+    const int top = 36;
     const int h = 290 + top;
     Canvas canvas(w, h, KeyWhite);
     const Colour gift{120, 18, 30};
-    // A bow on top of the box: two loops and a knot.
-    canvas.FillEllipse(w / 2 - 22, top - 4, 22, 14, Ink);
-    canvas.FillEllipse(w / 2 + 22, top - 4, 22, 14, Ink);
-    canvas.FillEllipse(w / 2 - 22, top - 4, 19, 11, Amber);
-    canvas.FillEllipse(w / 2 + 22, top - 4, 19, 11, Amber);
-    canvas.FillEllipse(w / 2 - 20, top - 3, 9, 5, Colour{176, 110, 30});
-    canvas.FillEllipse(w / 2 + 20, top - 3, 9, 5, Colour{176, 110, 30});
+    // A bow on top of the box: two loops and a knot, with ribbon ends below.
+    const Colour shadow{176, 110, 30};
+    for (int side = -1; side <= 1; side += 2) {
+        const int cx = w / 2 + side * 21;
+        canvas.FillEllipse(cx, top - 16, 20, 16, Ink);
+        canvas.FillEllipse(cx, top - 16, 17, 13, Amber);
+        canvas.FillEllipse(cx + side * 2, top - 15, 9, 7, shadow);
+        canvas.FillEllipse(cx + side * 2, top - 15, 6, 4, gift);
+    }
     Panel(canvas, 0, top, w, h - top, gift, Amber, Ink);
-    canvas.FillRect(w / 2 - 7, top - 10, 14, 16, Ink);
-    canvas.FillRect(w / 2 - 5, top - 8, 10, 12, Gold);
+    canvas.FillRect(w / 2 - 8, top - 24, 16, 22, Ink);
+    canvas.FillRect(w / 2 - 6, top - 22, 12, 18, Gold);
+    canvas.FillRect(w / 2 - 2, top - 22, 2, 18, Amber);
     // The ribbon crosses the box under the title.
     canvas.FillRect(4, top + 44, w - 8, 3, Amber);
     const std::string title = "Good advice from the North Pole";
