@@ -162,12 +162,11 @@ Canvas Building(const SceneKit& kit, const std::string& word, int columns, int r
     int index = 1;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c, ++index) {
-            std::string name = columns * rows == 1 ? word + ".png" : word + std::to_string(index) + ".png";
-            if (!working.empty() &&
-                working.rfind(word + (columns * rows == 1 ? "" : std::to_string(index)), 0) == 0) {
-                name = working;
-            }
-            whole.Blit(kit.Picture(name), c * 32, r * 32);
+            // Tiles are "word.png" for one tile, else "word1.png", "word2.png", ...; a work frame
+            // is named after the tile it replaces ("factory2w1.png" stands in for "factory2.png").
+            const std::string tile = columns * rows == 1 ? word : word + std::to_string(index);
+            const bool animated = !working.empty() && working.compare(0, tile.size() + 1, tile + "w") == 0;
+            whole.Blit(kit.Picture(animated ? working : tile + ".png"), c * 32, r * 32);
         }
     }
     return whole;
