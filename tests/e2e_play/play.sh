@@ -29,7 +29,8 @@ e2e_shot "$WORK/menu.png"
 # "Build office", then the first free cell near (4, 8).
 play_click 450 113
 e2e_wait_for 3 play_in_game
-play_place "$WORK/map0.png" $(play_cells_around 4 8)
+mapfile -t cells < <(play_cells_around 4 8)
+play_place "$WORK/map0.png" "${cells[@]}"
 OFFICE_COLUMN=$SPOT_COLUMN
 OFFICE_ROW=$SPOT_ROW
 e2e_wait_for 2 play_message_shown
@@ -38,7 +39,6 @@ e2e_shot "$WORK/bought.png"
   e2e_fail "the money did not change on buying the office"
 
 # "Hire worker": the prompt, then the office takes the elf.
-sleep 3.5
 e2e_shot "$WORK/map1.png"
 play_click 400 100 3
 play_click 450 257
@@ -52,11 +52,11 @@ e2e_shot "$WORK/hired.png"
 
 # Close the menu, then "Build woodworker" next to the office.
 play_click 300 300 3
-sleep 3.5
 e2e_shot "$WORK/map2.png"
 play_click 400 100 3
 play_click 450 137
-play_place "$WORK/map2.png" $(play_cells_around "$OFFICE_COLUMN" "$OFFICE_ROW" | tail -n +2)
+mapfile -t cells < <(play_cells_around "$OFFICE_COLUMN" "$OFFICE_ROW" | tail -n +2)
+play_place "$WORK/map2.png" "${cells[@]}"
 WOOD_COLUMN=$SPOT_COLUMN
 WOOD_ROW=$SPOT_ROW
 e2e_wait_for 2 play_message_shown
@@ -86,7 +86,7 @@ e2e_wait_for 3 play_pixel_is $((panel_x + 205)) $((panel_y + 140)) 128 0 0
 if [ -n "${PLAY_SCREENSHOT:-}" ]; then
   cp "$WORK/pixel.png" "$PLAY_SCREENSHOT"
 fi
-if [ $WOOD_COLUMN -lt 10 ]; then far_x=600; else far_x=20; fi
+if [ "$WOOD_COLUMN" -lt 10 ]; then far_x=600; else far_x=20; fi
 play_click $far_x 460
 e2e_shot "$WORK/closed.png"
 [ "$(e2e_differing "$WORK/closed.png" "$WORK/map2.png" $((panel_x + 100)) $((panel_y + 100)) 100 40)" = "0" ] ||

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers shared by the game's end-to-end scripts. Source after ../e2e/lib.sh
 # and ../e2e_app/app_lib.sh.
 
@@ -104,7 +105,9 @@ play_cells_around() {
   for d in 0 1 2 3 4 5; do
     for c in $(seq $(($1 - d)) $(($1 + d))); do
       for r in $(seq $(($2 - d)) $(($2 + d))); do
-        [ $c -ge 0 ] && [ $c -lt 20 ] && [ $r -ge 0 ] && [ $r -lt 14 ] || continue
+        if [ "$c" -lt 0 ] || [ "$c" -ge 20 ] || [ "$r" -lt 0 ] || [ "$r" -ge 14 ]; then
+          continue
+        fi
         local dc=$((c - $1)) dr=$((r - $2))
         [ ${dc#-} -eq $d ] || [ ${dr#-} -eq $d ] || continue
         echo "$c,$r"
