@@ -189,3 +189,24 @@ e2e_shows() {
 e2e_member() {
   "$RKP" extract "$WORK/game/$1" "$2" "$3" >/dev/null
 }
+
+# e2e_signal_game <signal>: sends a signal to the game and the children of a
+# prefix command.
+e2e_signal_game() {
+  [ -n "${GAME_PID:-}" ] || return 0
+  local children
+  children=$(ps -o pid= --ppid "$GAME_PID" 2>/dev/null || true)
+  # shellcheck disable=SC2086
+  kill -"$1" $children "$GAME_PID" 2>/dev/null || true
+}
+
+# e2e_type_burst <keys...>: types keys while the game is stopped, so that it
+# takes every press and release in one pass. Under a sped-up clock the key
+# repeat delay shrinks to a few real milliseconds, and a loaded machine would
+# otherwise deliver a release late enough to repeat the key.
+e2e_type_burst() {
+  e2e_signal_game STOP
+  xdotool key --window "$WINDOW" "$@"
+  sleep 0.3
+  e2e_signal_game CONT
+}

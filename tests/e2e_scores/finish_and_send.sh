@@ -92,13 +92,13 @@ e2e_key Return
 # screen is nothing but its picture.
 e2e_wait_for 240 e2e_shows "$WORK/scoreboard.png" 0 0 640 $LIST_TOP
 
-e2e_key z e d
+e2e_type_burst z e d
 sleep 0.5
 xdotool keydown --window "$WINDOW" BackSpace
 sleep 1
 xdotool keyup --window "$WINDOW" BackSpace
 sleep 0.5
-e2e_key shift+a n n space shift+l e e
+e2e_type_burst shift+a n n space shift+l e e
 sleep 0.5
 e2e_shot "$WORK/name.png"
 [ "$(differs "$WORK/name.png" 40 370 200 $ROW_HEIGHT)" != 0 ] || e2e_fail "no name shown"
