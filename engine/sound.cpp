@@ -23,6 +23,7 @@ namespace {
 
 bool audioOpen = false;
 bool silent = false;
+bool decodersReady = false;
 
 bool OpenOutput(int mixRate, int softwareChannels) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -57,7 +58,12 @@ void StartSound(int mixRate, int softwareChannels) {
     if (audioOpen) {
         return;
     }
-    Mix_Init(MIX_INIT_MOD);
+    // SDL_mixer 1.2 cannot be set up again after Mix_Quit (it reads memory that
+    // Mix_Quit freed), so the decoders are started once and live with the process.
+    if (!decodersReady) {
+        Mix_Init(MIX_INIT_MOD);
+        decodersReady = true;
+    }
     silent = false;
     audioOpen = OpenOutput(mixRate, softwareChannels);
     if (!audioOpen) {
@@ -75,7 +81,6 @@ void StopSound() {
     Mix_HaltMusic();
     Mix_HaltChannel(-1);
     Mix_CloseAudio();
-    Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audioOpen = false;
 }

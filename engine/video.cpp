@@ -121,6 +121,8 @@ int PollEvent(SDL_Event* event) {
     return taken;
 }
 
+void MousePosition(int& x, int& y) { SDL_GetMouseState(&x, &y); }
+
 Uint32 Now() {
     return currentClock != nullptr ? currentClock() : SDL_GetTicks();
 }

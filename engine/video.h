@@ -35,6 +35,9 @@ const char* EventsError();
 // 1 when an event was taken into the record, 0 when the queue was empty.
 int PollEvent(SDL_Event* event);
 
+// The pointer's position now, in screen pixels (not an event's copy of it).
+void MousePosition(int& x, int& y);
+
 // "Now" for every rule and screen: milliseconds since SDL started, unless a
 // test has put its own clock in place.
 using ClockFunction = Uint32 (*)();

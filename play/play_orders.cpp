@@ -1,6 +1,8 @@
 // The mouse during a game: the order flows first, then the menus, placing
 // and the panels. Every outcome goes to the message line.
 #include "play/play_state.h"
+
+#include "engine/video.h"
 #include "rules/building.h"
 #include "world/tile_map.h"
 
@@ -28,7 +30,7 @@ void PlayState::HandleMouseButton(const SDL_Event& event) {
     }
     int x = 0;
     int y = 0;
-    SDL_GetMouseState(&x, &y);
+    MousePosition(x, y);
     const bool left = event.button.button == SDL_BUTTON_LEFT;
     const int column = ColumnOfPoint(x);
     const int row = RowOfPoint(y);

@@ -97,7 +97,7 @@ void PlayState::DrawBuildMenu() {
 
     int mouseX = 0;
     int mouseY = 0;
-    SDL_GetMouseState(&mouseX, &mouseY);
+    MousePosition(mouseX, mouseY);
     buildMenuHover = -1;
     for (int entry = 1; entry <= BuildMenuEntries; ++entry) {
         const int top = y + 3 + EntryPitch * (entry - 1);
@@ -121,7 +121,7 @@ void PlayState::DrawQuitMenu() {
 
     int mouseX = 0;
     int mouseY = 0;
-    SDL_GetMouseState(&mouseX, &mouseY);
+    MousePosition(mouseX, mouseY);
     quitMenuHover = -1;
     if (mouseX > 9) {
         if (mouseY > 37 && mouseX < 213 && mouseY < 59) {

@@ -178,7 +178,7 @@ void PlayState::DrawOverlays() {
     int mouseX = 0;
     int mouseY = 0;
     if (economy.freeElvesPanelOpen) {
-        SDL_GetMouseState(&mouseX, &mouseY);
+        MousePosition(mouseX, mouseY);
         economy.DrawFreeElvesPanel(mouseX, mouseY, video, guiFont, textColour);
     }
     if (economy.selectedBuilding != -1) {
@@ -191,7 +191,7 @@ void PlayState::DrawOverlays() {
         DrawQuitMenu();
     }
     if (economy.placing) {
-        SDL_GetMouseState(&mouseX, &mouseY);
+        MousePosition(mouseX, mouseY);
         economy.MovePreview(mouseX, mouseY);
         economy.DrawPreview(video.GetScreen(), map);
     }

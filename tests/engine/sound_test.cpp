@@ -58,3 +58,17 @@ TEST(Sound, WithoutADeviceTheOutputFallsBackToSilence) {
     StopSound();
     SDL_Quit();
 }
+
+TEST(Sound, OutputCanBeStartedAgainAfterStopping) {
+    ASSERT_EQ(SDL_Init(0), 0);
+    WriteFileBytes("walk.wav", TinyWav());
+    for (int round = 0; round < 3; ++round) {
+        StartSound(44100, 32);
+        SampleHandle sample(LoadSample("walk.wav"));
+        EXPECT_NE(sample, nullptr) << "round " << round;
+        PlaySample(sample.get());
+        sample.reset();
+        StopSound();
+    }
+    SDL_Quit();
+}
