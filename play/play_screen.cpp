@@ -3,6 +3,7 @@
 #include "engine/video.h"
 #include "play/play_state.h"
 #include "rules/building.h"
+#include "rules/elf.h"
 
 #include <utility>
 
@@ -17,16 +18,12 @@ constexpr int BuildMenuHeight = 220;
 constexpr int BuildMenuEntries = 9;
 constexpr int EntryPitch = 24;
 
-struct MenuEntry {
-    const char* text;
-    int32_t elfPrice;  // 0 for the building entries, whose price is the type's cost
+// Entries 1 to 6 are the building types; 7 to 9 the elf types 1 to 3.
+constexpr const char* BuildMenuTexts[BuildMenuEntries] = {
+    "Build office [", "Build woodworker [", "Build factory [",  "Build plastics [", "Build foundry [",
+    "Build mine [",   "Hire worker [",      "Hire geologist [", "Hire carrier [",
 };
-
-constexpr MenuEntry BuildMenuEntryTable[BuildMenuEntries] = {
-    {"Build office [", 0},   {"Build woodworker [", 0}, {"Build factory [", 0},
-    {"Build plastics [", 0}, {"Build foundry [", 0},    {"Build mine [", 0},
-    {"Hire worker [", 200},  {"Hire geologist [", 600}, {"Hire carrier [", 400},
-};
+constexpr int FirstHireEntry = 7;
 
 // The three-pixel red frame and the dark red body shared by both menus.
 void DrawMenuBox(SDL_Surface* screen, int x1, int y1, int x2, int y2) {
@@ -46,9 +43,8 @@ std::string BuildMenuLabel(int entry) {
     if (entry < 1 || entry > BuildMenuEntries) {
         return std::string();
     }
-    const MenuEntry& item = BuildMenuEntryTable[entry - 1];
-    const int32_t price = item.elfPrice != 0 ? item.elfPrice : BuildingCost(entry);
-    return item.text + NumberToText(price) + "]";
+    const int32_t price = entry >= FirstHireEntry ? ElfCost(entry - FirstHireEntry + 1) : BuildingCost(entry);
+    return BuildMenuTexts[entry - 1] + NumberToText(price) + "]";
 }
 
 void PlayState::DrawCounters() {

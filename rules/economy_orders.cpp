@@ -143,24 +143,12 @@ int Economy::BuyBuilding(const TileMap& map) {
 }
 
 int Economy::BuyElf(int menuItem) {
-    int type = 0;
-    int cost = 0;
-    switch (menuItem) {
-        case 7:
-            type = Worker;
-            cost = 200;
-            break;
-        case 8:
-            type = Geologist;
-            cost = 600;
-            break;
-        case 9:
-            type = Carrier;
-            cost = 400;
-            break;
-        default:
-            throw std::runtime_error("Invalid elf type in buying!");
+    // Menu items 7, 8 and 9 hire a worker, a geologist and a carrier.
+    if (menuItem < 7 || menuItem > 9) {
+        throw std::runtime_error("Invalid elf type in buying!");
     }
+    const int type = menuItem - 6;
+    const int cost = ElfCost(type);
     if (money < cost) {
         return NotEnoughMoney;
     }

@@ -232,3 +232,16 @@ void Elf::MergeExplored(const Elf& other) {
         }
     }
 }
+
+int ElfCost(int type) {
+    switch (type) {
+        case Worker:
+            return 200;
+        case Geologist:
+            return 600;
+        case Carrier:
+            return 400;
+        default:
+            return 0;
+    }
+}

@@ -15,6 +15,9 @@ enum ElfType : int32_t {
 };
 
 class Building;
+// The price of hiring an elf of the type; 0 for a code that names no elf.
+int ElfCost(int type);
+
 class Economy;
 
 // One hired elf: a plain record that owns its picture. Move-only.
