@@ -157,20 +157,32 @@ __attribute__((noinline)) void FloorFrame(SDL_Surface* picture) {
     video.Flip();
 }
 
-// The median over the runs of the mean frame time of one run, in ms.
-double MeasureFrames(const Settings& settings, const std::function<void()>& beforeRun,
-                     const std::function<void()>& frame) {
-    std::vector<double> perFrame;
-    frame();  // warm-up: first blits convert and page in
-    for (int run = 0; run < settings.runs; ++run) {
-        beforeRun();
-        const Clock::time_point start = Clock::now();
-        for (int i = 0; i < settings.perRun; ++i) {
-            frame();
-        }
-        perFrame.push_back(MillisecondsSince(start) / settings.perRun);
+// One screen whose frames are timed: set-up before each run, then the frame.
+struct Scene {
+    const char* name;
+    std::function<void()> beforeRun;
+    std::function<void()> frame;
+    std::vector<double> perFrame;  // mean ms per frame of each run
+};
+
+// Runs the scenes' runs interleaved (run 1 of every scene, then run 2, ...),
+// so that a burst of load from elsewhere on a shared machine falls on all of
+// them alike instead of on one; every scene's figure is then the median of
+// its runs.
+void MeasureScenes(const Settings& settings, std::vector<Scene>& scenes) {
+    for (Scene& scene : scenes) {
+        scene.frame();  // warm-up: first blits convert and page in
     }
-    return Median(perFrame);
+    for (int run = 0; run < settings.runs; ++run) {
+        for (Scene& scene : scenes) {
+            scene.beforeRun();
+            const Clock::time_point start = Clock::now();
+            for (int i = 0; i < settings.perRun; ++i) {
+                scene.frame();
+            }
+            scene.perFrame.push_back(MillisecondsSince(start) / settings.perRun);
+        }
+    }
 }
 
 struct Placed {
@@ -331,29 +343,11 @@ int RunForCallgrind(const Settings& settings) {
 }
 
 int RunAll(const Settings& settings, const StartUp& startUp, const Sprite& title) {
-    std::printf("frame_bench: %d runs of %d frames each, median of the runs' mean frame time\n",
-                settings.runs, settings.perRun);
+    std::printf(
+        "frame_bench: %d interleaved runs of %d frames per screen, median of the runs' mean frame time\n",
+        settings.runs, settings.perRun);
     std::printf("screen: %dx%d, %d bits per pixel, video driver %s\n", ScreenWidth, ScreenHeight,
                 video.GetScreen()->format->BitsPerPixel, std::getenv("SDL_VIDEODRIVER"));
-
-    const auto nothing = [] {};
-    SurfacePointer floorPicture = MakeFloorPicture();
-    const double floor = MeasureFrames(settings, nothing, [&] { FloorFrame(floorPicture.get()); });
-
-    const double titleFrame = MeasureFrames(settings, nothing, [&] {
-        DrainEvents();
-        title.Draw(video.GetScreen(), 0, 0);
-        video.Flip();
-    });
-
-    MainMenu menu;
-    menu.Load();
-    const double menuFrame = MeasureFrames(settings, nothing, [&] {
-        DrainEvents();
-        menu.Draw(video.GetScreen());
-        video.Flip();
-    });
-    menu.Unload();
 
     std::vector<double> loads;
     for (int i = 0; i < 5; ++i) {
@@ -363,34 +357,50 @@ int RunAll(const Settings& settings, const StartUp& startUp, const Sprite& title
         loads.push_back(MillisecondsSince(start));
     }
 
-    double freshFrame = 0;
-    {
-        PlayState state;
-        state.Load();
-        state.StartFrames();
-        freshFrame = MeasureFrames(settings, nothing, [&] { state.RunFrame(); });
-    }
+    const auto nothing = [] {};
+    SurfacePointer floorPicture = MakeFloorPicture();
+    MainMenu menu;
+    menu.Load();
+    PlayState fresh;
+    fresh.Load();
+    fresh.StartFrames();
+    PlayState worst;
+    worst.Load();
+    SetUpWorstCase(worst);
+    worst.StartFrames();
 
-    double worstFrame = 0;
-    size_t worstBuildings = 0;
-    size_t worstElves = 0;
-    {
-        PlayState state;
-        state.Load();
-        SetUpWorstCase(state);
-        state.StartFrames();
-        worstFrame = MeasureFrames(
-            settings, [&] { RefreshWorstCase(state); }, [&] { state.RunFrame(); });
-        worstBuildings = state.economy.buildings.size();
-        worstElves = state.economy.elves.size();
-    }
+    std::vector<Scene> scenes;
+    scenes.push_back({"floor (one full-screen blit)", nothing, [&] { FloorFrame(floorPicture.get()); }, {}});
+    scenes.push_back({"title",
+                      nothing,
+                      [&] {
+                          DrainEvents();
+                          title.Draw(video.GetScreen(), 0, 0);
+                          video.Flip();
+                      },
+                      {}});
+    scenes.push_back({"main menu",
+                      nothing,
+                      [&] {
+                          DrainEvents();
+                          menu.Draw(video.GetScreen());
+                          video.Flip();
+                      },
+                      {}});
+    scenes.push_back({"fresh game", nothing, [&] { fresh.RunFrame(); }, {}});
+    scenes.push_back({"worst-case game", [&] { RefreshWorstCase(worst); }, [&] { worst.RunFrame(); }, {}});
+    MeasureScenes(settings, scenes);
+    menu.Unload();
+
+    const double floor = Median(scenes.front().perFrame);
+    const double worstFrame = Median(scenes.back().perFrame);
+    const size_t worstBuildings = worst.economy.buildings.size();
+    const size_t worstElves = worst.economy.elves.size();
 
     std::printf("frames:\n");
-    PrintFrame("floor (one full-screen blit)", floor, floor);
-    PrintFrame("title", titleFrame, floor);
-    PrintFrame("main menu", menuFrame, floor);
-    PrintFrame("fresh game", freshFrame, floor);
-    PrintFrame("worst-case game", worstFrame, floor);
+    for (const Scene& scene : scenes) {
+        PrintFrame(scene.name, Median(scene.perFrame), floor);
+    }
     std::printf(
         "  worst case: %zu buildings and deposits, %zu elves walking, build menu, information panel,\n"
         "  placement preview and message line on screen\n",
