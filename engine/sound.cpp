@@ -136,7 +136,8 @@ void FreeSong(Song* song) {
         Mix_FreeMusic(song->music);
     }
     if (song->source != nullptr) {
-        SDL_FreeRW(song->source);
+        // Closing frees the stream; under sdl12-compat SDL_FreeRW would free only its wrapper.
+        SDL_RWclose(song->source);
     }
     delete song;
 }
