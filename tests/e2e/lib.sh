@@ -10,6 +10,35 @@ e2e_fail() {
   exit 1
 }
 
+# e2e_start_xvfb: starts an X server of this test's own and exports DISPLAY.
+# The display number is chosen here rather than with -displayfd: in that mode
+# Xvfb takes no lock file, so two servers started at once can share a number
+# and the game's window would open on the other test's screen. With a number
+# of ours the server's lock file decides; a start whose lock is not ours is
+# retried on another number.
+e2e_start_xvfb() {
+  local attempt i number owner
+  for attempt in $(seq 1 20); do
+    number=$((200 + (RANDOM + $$ + attempt * 7919) % 700))
+    [ -e "/tmp/.X$number-lock" ] && continue
+    Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    for i in $(seq 1 50); do
+      [ -S "/tmp/.X11-unix/X$number" ] && break
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    owner=$(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null || true)
+    if kill -0 "$XVFB_PID" 2>/dev/null && [ "$owner" = "$XVFB_PID" ] && [ -S "/tmp/.X11-unix/X$number" ]; then
+      export DISPLAY=":$number"
+      return 0
+    fi
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  done
+  e2e_fail "Xvfb did not start"
+}
+
 # e2e_setup <game dir>: makes $WORK (a private folder) with a copy of the game
 # in $WORK/game, starts an Xvfb of its own and exports DISPLAY.
 e2e_setup() {
@@ -21,16 +50,7 @@ e2e_setup() {
   # No sound card on test machines: without this the audio library writes its
   # complaints to standard error, where the tests read the game's reports.
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-  local fd_file="$WORK/display"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fd_file" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
-    [ -s "$fd_file" ] && break
-    sleep 0.1
-  done
-  [ -s "$fd_file" ] || e2e_fail "Xvfb did not start"
-  export DISPLAY=":$(head -n1 "$fd_file")"
+  e2e_start_xvfb
   trap e2e_teardown EXIT
 }
 
