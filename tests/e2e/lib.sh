@@ -1,16 +1,104 @@
 # Shared helpers for end-to-end tests of the real game binary under Xvfb.
-# Source it from a test script: . "$(dirname "$0")/../e2e/lib.sh"
+# Source it from a test script: . "$(dirname "$0")/lib.sh"
 # Every test works in a private copy of the game folder, because the game
 # writes its scratch files ("temp.tmp", "guifont.ttf", "tileinfo.tmp") there.
+# Every process a test starts dies with the test, however the test ends: each
+# is started with a parent-death signal, and the script ends itself (with a
+# report) before ctest's own time-out would kill it silently.
 
 set -euo pipefail
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 e2e_fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
 
-# e2e_start_xvfb: starts an X server of this test's own and exports DISPLAY.
+# e2e_step <text>: says, with the time, what the test does next, so that a
+# failure's log shows how far it got.
+e2e_step() {
+  echo "$(date +%T) $*"
+}
+
+# e2e_orphan_proof <command...>: runs the command so that it is killed when
+# the process that started it ends, even by SIGKILL.
+e2e_orphan_proof() {
+  exec setpriv --pdeathsig KILL -- "$@"
+}
+
+# e2e_setup <game dir> [seconds]: makes $WORK (a private folder) with a copy
+# of the game in $WORK/game. The test fails with a report after the given
+# time (default 300 s; keep it below the test's ctest TIMEOUT).
+e2e_setup() {
+  local game_dir=$1 limit=${2:-300}
+  WORK=$(mktemp -d /tmp/quorvel-e2e.XXXXXX)
+  cp -r "$game_dir" "$WORK/game"
+  GAME="$WORK/game/quorvel"
+  e2e_find_tools "$game_dir"
+  # No sound card on test machines: without this the audio library writes its
+  # complaints to standard error, where the tests read the game's reports.
+  export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+  trap e2e_teardown EXIT
+  trap 'e2e_fail "the test ran out of its $limit s"' USR1
+  trap 'e2e_fail "stopped by a signal"' TERM INT
+  local script=$$
+  (
+    trap - EXIT USR1 TERM INT
+    sleep "$limit" && kill -USR1 "$script"
+  ) </dev/null >/dev/null 2>&1 &
+  DEADLINE_PID=$!
+}
+
+e2e_teardown() {
+  local status=$?
+  set +e
+  trap - USR1 TERM INT
+  [ $status -ne 0 ] && e2e_diagnose
+  kill "$DEADLINE_PID" 2>/dev/null
+  e2e_kill_game
+  e2e_stop_xvfb
+  if [ -n "${SERVER_PID:-}" ]; then
+    kill "$SERVER_PID" 2>/dev/null
+    wait "$SERVER_PID" 2>/dev/null
+  fi
+  [ -n "${DB_DIR:-}" ] && rm -rf "$DB_DIR"
+  if [ $status -ne 0 ]; then
+    echo "e2e: work folder kept at $WORK (stderr, screenshots, logs)" >&2
+  else
+    rm -rf "${WORK:-/nonexistent}"
+  fi
+  exit $status
+}
+
+# e2e_diagnose: says where the game stood when the test failed: alive or its
+# exit status, a backtrace of all its threads when alive, its standard error,
+# a picture of the whole screen and the score server's log.
+e2e_diagnose() {
+  local pid
+  pid=$(e2e_game_process)
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    echo "--- the game (pid $pid) is alive; its threads:" >&2
+    timeout 60 gdb -batch -p "$pid" -ex 'thread apply all bt 25' 2>&1 |
+      grep -E '^(Thread|#)' >"$WORK/backtrace.txt"
+    cat "$WORK/backtrace.txt" >&2
+  elif [ -n "${GAME_STATUS:-}" ]; then
+    echo "--- the game ended with status $GAME_STATUS" >&2
+  elif [ -n "${GAME_PID:-}" ]; then
+    wait "$GAME_PID" 2>/dev/null
+    echo "--- the game had ended, status $?" >&2
+  fi
+  if [ -n "${DISPLAY:-}" ]; then
+    timeout 20 import -window root "$WORK/last_screen.png" 2>/dev/null &&
+      echo "--- last screen: $WORK/last_screen.png" >&2
+  fi
+  local f
+  for f in stderr server.err xvfb.log; do
+    [ -s "$WORK/$f" ] && { echo "--- $f:" >&2; tail -n 30 "$WORK/$f" >&2; }
+  done
+  return 0
+}
+
+# e2e_start_xvfb: starts an X server of this game's own and exports DISPLAY.
 # The display number is chosen here rather than with -displayfd: in that mode
 # Xvfb takes no lock file, so two servers started at once can share a number
 # and the game's window would open on the other test's screen. With a number
@@ -21,7 +109,7 @@ e2e_start_xvfb() {
   for attempt in $(seq 1 20); do
     number=$((200 + (RANDOM + $$ + attempt * 7919) % 700))
     [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp 2>"$WORK/xvfb.log" &
+    (e2e_orphan_proof Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp) 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     for i in $(seq 1 50); do
       [ -S "/tmp/.X11-unix/X$number" ] && break
@@ -33,126 +121,115 @@ e2e_start_xvfb() {
       export DISPLAY=":$number"
       return 0
     fi
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
+    e2e_stop_xvfb
   done
   e2e_fail "Xvfb did not start"
 }
 
-# e2e_setup <game dir>: makes $WORK (a private folder) with a copy of the game
-# in $WORK/game, starts an Xvfb of its own and exports DISPLAY.
-e2e_setup() {
-  local game_dir=$1
-  WORK=$(mktemp -d /tmp/quorvel-e2e.XXXXXX)
-  cp -r "$game_dir" "$WORK/game"
-  GAME="$WORK/game/quorvel"
-  e2e_find_tools "$game_dir"
-  # No sound card on test machines: without this the audio library writes its
-  # complaints to standard error, where the tests read the game's reports.
-  export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-  e2e_start_xvfb
-  trap e2e_teardown EXIT
-}
-
-e2e_teardown() {
-  local status=$?
-  e2e_kill_game
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-  if [ $status -ne 0 ] && [ -n "${WORK:-}" ]; then
-    echo "e2e: work folder kept at $WORK" >&2
-  else
-    rm -rf "${WORK:-/nonexistent}"
-  fi
-  exit $status
-}
-
-# e2e_kill_game: ends the game started by e2e_start, and the children of a
-# prefix command (faketime runs the game as its child).
-e2e_kill_game() {
-  [ -n "${GAME_PID:-}" ] || return 0
-  local children
-  children=$(ps -o pid= --ppid "$GAME_PID" 2>/dev/null || true)
-  # shellcheck disable=SC2086
-  kill -9 $children "$GAME_PID" 2>/dev/null || true
-  GAME_PID=
+e2e_stop_xvfb() {
+  [ -n "${XVFB_PID:-}" ] || return 0
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
+  XVFB_PID=
 }
 
 # e2e_start [prefix command...] -- [game args...]: starts the game in the
-# background with standard error in $WORK/stderr; sets GAME_PID.
-# Example: e2e_start faketime -f '+0 x10' -- -32bit
+# background, on an X server of its own, with standard error in $WORK/stderr;
+# sets GAME_PID. Example: e2e_start faketime -f '+0 x10' -- -32bit
 # It starts from the folder E2E_START_DIR (default /), never the game's own.
 e2e_start() {
   local prefix=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do prefix+=("$1"); shift; done
   [ $# -gt 0 ] && shift
-  ( cd "${E2E_START_DIR:-/}"; exec "${prefix[@]}" "$GAME" "$@" ) >"$WORK/stdout" 2>"$WORK/stderr" &
+  e2e_kill_game
+  e2e_stop_xvfb
+  e2e_start_xvfb
+  GAME_STATUS=
+  # A prefix command (faketime) runs the game as its child: both carry the
+  # parent-death signal, so neither outlives the test.
+  (
+    cd "${E2E_START_DIR:-/}"
+    e2e_orphan_proof "${prefix[@]}" setpriv --pdeathsig KILL -- "$GAME" "$@"
+  ) >"$WORK/stdout" 2>"$WORK/stderr" &
   GAME_PID=$!
 }
 
-# e2e_window: waits (up to 20 s) for the game window and sets WINDOW.
+# e2e_game_process: prints the pid of the game itself (the prefix command's
+# child when there is one).
+e2e_game_process() {
+  [ -n "${GAME_PID:-}" ] || return 0
+  local child
+  child=$(pgrep -P "$GAME_PID" 2>/dev/null | head -n1 || true)
+  echo "${child:-$GAME_PID}"
+}
+
+# e2e_kill_game: ends the game started by e2e_start and its prefix command.
+e2e_kill_game() {
+  [ -n "${GAME_PID:-}" ] || return 0
+  e2e_signal_game KILL
+  wait "$GAME_PID" 2>/dev/null || true
+  GAME_PID=
+}
+
+# e2e_signal_game <signal>: sends a signal to the game and its prefix command.
+e2e_signal_game() {
+  [ -n "${GAME_PID:-}" ] || return 0
+  local children
+  children=$(pgrep -P "$GAME_PID" 2>/dev/null || true)
+  # shellcheck disable=SC2086
+  kill -"$1" $children "$GAME_PID" 2>/dev/null || true
+}
+
+# e2e_window: waits (up to 30 s) for the game window and sets WINDOW.
 e2e_window() {
   local i
-  for i in $(seq 1 200); do
+  for i in $(seq 1 300); do
     WINDOW=$(xdotool search --name '^Quorvel$' 2>/dev/null | head -n1 || true)
     [ -n "$WINDOW" ] && return 0
+    e2e_running || e2e_fail "the game ended before opening its window"
     sleep 0.1
   done
   e2e_fail "no game window"
 }
 
+# e2e_running: true while the game process is alive.
+e2e_running() {
+  [ -n "${GAME_PID:-}" ] && kill -0 "$GAME_PID" 2>/dev/null &&
+    ! grep -q '^State:.*Z' "/proc/$GAME_PID/status" 2>/dev/null
+}
+
 # e2e_wait_exit [seconds]: waits for the game to end; sets GAME_STATUS.
 e2e_wait_exit() {
-  local limit=${1:-20} i
+  local limit=${1:-30} i
   for i in $(seq 1 $((limit * 10))); do
-    if ! kill -0 "$GAME_PID" 2>/dev/null; then
+    if ! e2e_running; then
       wait "$GAME_PID" && GAME_STATUS=0 || GAME_STATUS=$?
       GAME_PID=
       return 0
     fi
     sleep 0.1
   done
-  e2e_fail "game did not end within $limit s"
+  e2e_fail "the game did not end within $limit s"
 }
 
-# e2e_shot <file>: screenshot of the game window.
-e2e_shot() {
-  import -window "$WINDOW" "$1"
+# e2e_expect_clean_exit [seconds]: the game ends with status 0, leaving no
+# scratch file in its folder.
+e2e_expect_clean_exit() {
+  e2e_wait_exit "${1:-30}"
+  [ "$GAME_STATUS" -eq 0 ] || e2e_fail "exit status $GAME_STATUS"
+  local f
+  for f in guifont.ttf temp.tmp tileinfo.tmp; do
+    [ ! -e "$WORK/game/$f" ] || e2e_fail "$f left in the game folder"
+  done
 }
 
-# e2e_pixel <png> <x> <y>: prints "r g b" of one pixel.
-e2e_pixel() {
-  convert "$1" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)] %[fx:int(255*p{'"$2"','"$3"'}.g)] %[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
-}
-
-# e2e_key <keysym...>: key presses into the game window.
-e2e_key() {
-  xdotool key --window "$WINDOW" "$@"
-}
-
-# e2e_click <x> <y> [button]: moves the pointer to window coordinates and clicks.
-e2e_click() {
-  xdotool mousemove --window "$WINDOW" "$1" "$2" click "${3:-1}"
-}
-
-# e2e_close: asks the game window to close as the close button does: a
-# WM_DELETE_WINDOW message (the test X server runs no window manager).
-e2e_close() {
-  "$CLOSE_WINDOW" "$WINDOW"
-}
-
-# e2e_find_tools <game dir>: sets RKP (the package tool) and CLOSE_WINDOW from
-# the build folder that holds the game folder; builds close_window on the spot
-# when only the game was built.
-e2e_find_tools() {
-  local build_dir
-  build_dir=$(cd "$1/.." && pwd)
-  RKP=${QUORVEL_RKP:-$build_dir/tools/rkp}
-  CLOSE_WINDOW=${QUORVEL_CLOSE_WINDOW:-$build_dir/tests/e2e/close_window}
-  if [ ! -x "$CLOSE_WINDOW" ]; then
-    CLOSE_WINDOW="$WORK/close_window"
-    cc -o "$CLOSE_WINDOW" "$(dirname "${BASH_SOURCE[0]}")/close_window.c" -lX11 ||
-      e2e_fail "cannot build close_window"
-  fi
+# e2e_expect_stderr <line...>: standard error is exactly these lines, apart
+# from the announcements of SDL's disk audio driver.
+e2e_expect_stderr() {
+  local expected="$WORK/expected_stderr"
+  printf '%s\n' "$@" | sed '/^$/d' >"$expected"
+  grep -v '^CRITICAL: .*\(disk i/o audio driver\|Writing to file\)' "$WORK/stderr" >"$WORK/stderr.game" || true
+  diff -u "$expected" "$WORK/stderr.game" >&2 || e2e_fail "unexpected standard error"
 }
 
 # e2e_wait_for <seconds> <command...>: polls (every 0.2 s) until the command
@@ -167,10 +244,20 @@ e2e_wait_for() {
   e2e_fail "not within $limit s: $*"
 }
 
-# e2e_running: true while the game process is alive.
-e2e_running() {
-  [ -n "${GAME_PID:-}" ] && kill -0 "$GAME_PID" 2>/dev/null &&
-    ! grep -q '^State:.*Z' "/proc/$GAME_PID/status" 2>/dev/null
+# e2e_shot <file>: screenshot of the game window.
+e2e_shot() {
+  import -window "$WINDOW" "$1"
+}
+
+# e2e_pixel <png> <x> <y>: prints "r g b" of one pixel.
+e2e_pixel() {
+  convert "$1" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)] %[fx:int(255*p{'"$2"','"$3"'}.g)] %[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
+}
+
+# e2e_pixel_is <x> <y> <r> <g> <b>: the window shows that colour there now.
+e2e_pixel_is() {
+  e2e_shot "$WORK/pixel.png" 2>/dev/null || return 1
+  [ "$(e2e_pixel "$WORK/pixel.png" "$1" "$2")" = "$3 $4 $5" ]
 }
 
 # e2e_colour_count <png> <x> <y> <width> <height> <r> <g> <b>: prints how many
@@ -186,14 +273,10 @@ e2e_colour_count() {
 # pixels differ (beyond rounding) between the two pictures, optionally within
 # a rectangle only. Alpha is dropped, as the game's display format does.
 e2e_differing() {
-  local a="$WORK/differing_a.png" b="$WORK/differing_b.png"
-  if [ $# -ge 6 ]; then
-    convert "$1" -alpha off -depth 8 -crop "$5x$6+$3+$4" +repage "$a"
-    convert "$2" -alpha off -depth 8 -crop "$5x$6+$3+$4" +repage "$b"
-  else
-    convert "$1" -alpha off -depth 8 "$a"
-    convert "$2" -alpha off -depth 8 "$b"
-  fi
+  local a="$WORK/differing_a.png" b="$WORK/differing_b.png" crop=()
+  [ $# -ge 6 ] && crop=(-crop "$5x$6+$3+$4" +repage)
+  convert "$1" -alpha off -depth 8 "${crop[@]}" "$a"
+  convert "$2" -alpha off -depth 8 "${crop[@]}" "$b"
   compare -metric AE -fuzz 1% "$a" "$b" null: 2>&1 | sed 's/ .*//' || true
 }
 
@@ -204,20 +287,19 @@ e2e_shows() {
   [ "$(e2e_differing "$WORK/shows.png" "$@")" = "0" ]
 }
 
-# e2e_member <package> <member> <output>: extracts one member of a package of
-# the private game copy.
-e2e_member() {
-  "$RKP" extract "$WORK/game/$1" "$2" "$3" >/dev/null
+# e2e_shows_after_nudge <reference png> [x y width height]: as e2e_shows, after
+# moving the pointer. Screens that draw only when an event arrives (the help
+# pages) need one; pointer motion changes nothing else there.
+E2E_NUDGE_X=20
+e2e_shows_after_nudge() {
+  E2E_NUDGE_X=$((E2E_NUDGE_X % 600 + 7))
+  xdotool mousemove --window "$WINDOW" $E2E_NUDGE_X 40
+  e2e_shows "$@"
 }
 
-# e2e_signal_game <signal>: sends a signal to the game and the children of a
-# prefix command.
-e2e_signal_game() {
-  [ -n "${GAME_PID:-}" ] || return 0
-  local children
-  children=$(ps -o pid= --ppid "$GAME_PID" 2>/dev/null || true)
-  # shellcheck disable=SC2086
-  kill -"$1" $children "$GAME_PID" 2>/dev/null || true
+# e2e_key <keysym...>: key presses into the game window.
+e2e_key() {
+  xdotool key --window "$WINDOW" "$@"
 }
 
 # e2e_type_burst <keys...>: types keys while the game is stopped, so that it
@@ -229,4 +311,134 @@ e2e_type_burst() {
   xdotool key --window "$WINDOW" "$@"
   sleep 0.3
   e2e_signal_game CONT
+}
+
+# e2e_click <x> <y> [button]: points, lets a frame draw the menus and panels
+# under the pointer (the hover is computed while drawing), then clicks.
+e2e_click() {
+  xdotool mousemove --window "$WINDOW" "$1" "$2"
+  sleep 0.25
+  xdotool click --window "$WINDOW" "${3:-1}"
+  sleep 0.25
+}
+
+# e2e_close: asks the game window to close as the close button does: a
+# WM_DELETE_WINDOW message (the test X server runs no window manager).
+e2e_close() {
+  "$CLOSE_WINDOW" "$WINDOW"
+}
+
+# e2e_find_tools <game dir>: sets RKP (the package tool) and CLOSE_WINDOW from
+# the build folder that holds the game folder.
+e2e_find_tools() {
+  local build_dir
+  build_dir=$(cd "$1/.." && pwd)
+  RKP=${QUORVEL_RKP:-$build_dir/tools/rkp}
+  CLOSE_WINDOW=${QUORVEL_CLOSE_WINDOW:-$build_dir/tests/e2e/close_window}
+  [ -x "$RKP" ] && [ -x "$CLOSE_WINDOW" ] || e2e_fail "build rkp and close_window first"
+}
+
+# e2e_member <package> <member> <output>: extracts one member of a package of
+# the private game copy.
+e2e_member() {
+  "$RKP" extract "$WORK/game/$1" "$2" "$3" >/dev/null
+}
+
+# e2e_start_server <server binary>: runs the score server on a loopback port
+# of its own; sets SERVER_PID, PORT and DB. The database lives in memory: a
+# sped-up clock shrinks the game's 10 s bound on the exchange to well under a
+# second, less than a synced write to a busy disk may take.
+e2e_start_server() {
+  [ -x "$1" ] || e2e_fail "no score server at $1"
+  DB_DIR=$(mktemp -d /dev/shm/quorvel-scores.XXXXXX 2>/dev/null || mktemp -d "$WORK/db.XXXXXX")
+  DB="$DB_DIR/scores.db"
+  # The server is not what a memory check looks at; it is stopped by a signal.
+  (ASAN_OPTIONS=detect_leaks=0 e2e_orphan_proof "$1" --listen 127.0.0.1 --port 0 --db "$DB") \
+    >"$WORK/server.out" 2>"$WORK/server.err" &
+  SERVER_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    PORT=$(sed -n 's/^listening on .*:\([0-9][0-9]*\)$/\1/p' "$WORK/server.err" 2>/dev/null | head -n1)
+    [ -n "$PORT" ] && return 0
+    kill -0 "$SERVER_PID" 2>/dev/null || e2e_fail "the score server ended at start"
+    sleep 0.1
+  done
+  e2e_fail "the score server named no port"
+}
+
+# The three main-menu words: top-left corners and a box that holds each one.
+MENU_X=100
+MENU_Y=(300 350 400)
+MENU_WORD=(240 50)
+
+# e2e_extract_pictures: the pictures the game shows, taken from its packages
+# into $WORK/ref, so that screenshots are compared with the real content.
+e2e_extract_pictures() {
+  mkdir -p "$WORK/ref"
+  local m i
+  for m in start.png start_menu.png help1.png help2.png help3.png helpbox.png topbar.png topbar_down.png \
+    scoreboard.png; do
+    e2e_member data/gui.rkp "$m" "$WORK/ref/$m"
+  done
+  # Page 4: page 3 with the box centred on it, white parts of the box clear.
+  BOX_W=$(identify -format '%w' "$WORK/ref/helpbox.png")
+  BOX_H=$(identify -format '%h' "$WORK/ref/helpbox.png")
+  convert "$WORK/ref/help3.png" -alpha off -depth 8 \
+    \( "$WORK/ref/helpbox.png" -alpha off -depth 8 -transparent white \) \
+    -geometry "+$((320 - BOX_W / 2))+$((240 - BOX_H / 2))" -composite -alpha off "$WORK/ref/page4.png"
+  # Counts of the word colours in the menu picture itself, per word box.
+  MENU_BG_LIGHT=()
+  MENU_BG_RED=()
+  for i in 0 1 2; do
+    MENU_BG_LIGHT[i]=$(e2e_colour_count "$WORK/ref/start_menu.png" $MENU_X "${MENU_Y[i]}" \
+      "${MENU_WORD[@]}" 255 128 128)
+    MENU_BG_RED[i]=$(e2e_colour_count "$WORK/ref/start_menu.png" $MENU_X "${MENU_Y[i]}" \
+      "${MENU_WORD[@]}" 255 0 0)
+  done
+}
+
+# e2e_menu_state <png>: prints the highlighted entry (0 Begin, 1 Help, 2 Quit)
+# when the picture is the main menu with exactly that word in light red and
+# the other two in red; prints "none" otherwise.
+e2e_menu_state() {
+  local shot=$1 i light red highlighted=none plain=0
+  # Away from the words the screen is the menu picture.
+  if [ "$(e2e_differing "$shot" "$WORK/ref/start_menu.png" 360 0 280 480)" != "0" ]; then
+    echo none
+    return
+  fi
+  for i in 0 1 2; do
+    light=$(($(e2e_colour_count "$shot" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 128 128) - MENU_BG_LIGHT[i]))
+    red=$(($(e2e_colour_count "$shot" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 0 0) - MENU_BG_RED[i]))
+    if [ $light -gt 100 ] && [ $red -le 0 ] && [ "$highlighted" = none ]; then
+      highlighted=$i
+    elif [ $red -gt 100 ] && [ $light -le 0 ]; then
+      plain=$((plain + 1))
+    fi
+  done
+  [ $plain -eq 2 ] && echo "$highlighted" || echo none
+}
+
+# e2e_menu_is <entry>: the game window shows the menu with that entry lit.
+e2e_menu_is() {
+  e2e_shot "$WORK/menu.png" 2>/dev/null || return 1
+  [ "$(e2e_menu_state "$WORK/menu.png")" = "$1" ]
+}
+
+# e2e_wait_menu <entry> [seconds]: waits until the menu shows that entry lit.
+e2e_wait_menu() {
+  e2e_wait_for "${2:-30}" e2e_menu_is "$1"
+}
+
+# e2e_in_game [down]: the window shows the top bar's quit button, normal or
+# pressed.
+e2e_in_game() {
+  e2e_shows "$WORK/ref/topbar${1:+_$1}.png" 0 0 200 32
+}
+
+# e2e_begin: from the main menu into a new game.
+e2e_begin() {
+  e2e_wait_menu 0 60
+  e2e_key Return
+  e2e_wait_for 30 e2e_in_game
 }

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Broken content and a missing screen: the exact reports on standard error, no
+# crash, exit status 0, no scratch file left. Where a report line's reason
+# comes from a library (the font's or the video driver's text), the expected
+# line is "*": only its presence counts.
+#   broken.sh <game dir> no-gui|bad-tag|bad-version|no-music-member|bad-music|no-video|no-sound-member
+. "$(dirname "$0")/lib.sh"
+case_name=$2
+
+e2e_setup "$1"
+data="$WORK/game/data"
+
+# repack_sounds_without <member> [member=path...]: sounds.rkp without that
+# member, plus the given ones.
+repack_sounds_without() {
+  local left_out=$1 name size members=()
+  shift
+  mkdir -p "$WORK/sounds"
+  while read -r name size; do
+    [ "$name" = "$left_out" ] && continue
+    "$RKP" extract "$data/sounds.rkp" "$name" "$WORK/sounds/$name" >/dev/null
+    members+=("$name=$WORK/sounds/$name")
+  done < <("$RKP" list "$data/sounds.rkp")
+  "$RKP" pack --key 23 "$data/sounds.rkp" "${members[@]}" "$@" >/dev/null
+}
+
+# replace_gui_head <bytes> <offset>: gui.rkp with its first bytes replaced.
+replace_gui_head() {
+  { printf '%s' "$1"; tail -c +"$2" "$data/gui.rkp"; } >"$WORK/gui.rkp"
+  mv "$WORK/gui.rkp" "$data/gui.rkp"
+}
+
+gui_twice() { expected=("Failed to load file \"data/gui.rkp\"." "$1" "Failed to load file \"data/gui.rkp\"." "$1"); }
+begin=no
+case $case_name in
+  no-gui)
+    rm "$data/gui.rkp"
+    # Start-up fails at the font, the run at the title picture.
+    gui_twice 'Read-mode opening failed.'
+    ;;
+  bad-tag)
+    # A valid version byte after a wrong tag: the tag is checked first.
+    replace_gui_head RKQ 4
+    gui_twice 'File is not RKP package file.'
+    ;;
+  bad-version)
+    replace_gui_head RKP2 5
+    gui_twice 'Wrong RKP package file version.'
+    ;;
+  no-music-member)
+    repack_sounds_without christmas.xm
+    # The font file is never written, so the menu cannot open it in its turn.
+    expected=('Failed to load file "christmas.xm".' 'Not found inside package.' 'Failed to load file "guifont.ttf".' '*')
+    ;;
+  bad-music)
+    head -c 5000 /dev/urandom >"$WORK/noise.xm"
+    repack_sounds_without christmas.xm "christmas.xm=$WORK/noise.xm"
+    expected=('Failed to load music!' 'Failed to load file "guifont.ttf".' '*')
+    ;;
+  no-video)
+    # No screen at all: start-up stops at the video, the run at the title
+    # picture, which cannot be converted for a screen that does not exist.
+    export SDL_VIDEODRIVER=nosuchdriver
+    expected=('Failed to initialize SDL.' '*' 'Failed to load file "temp.tmp".' '*')
+    ;;
+  no-sound-member)
+    # A game's own sample missing: reported once, and the program ends.
+    repack_sounds_without pop.wav
+    begin=yes
+    expected=('Failed to load file "pop.wav".' 'Not found inside package.')
+    ;;
+  *)
+    e2e_fail "unknown case $case_name"
+    ;;
+esac
+
+e2e_start --
+if [ $begin = yes ]; then
+  e2e_window
+  e2e_extract_pictures
+  e2e_key space
+  e2e_wait_menu 0 60
+  e2e_key Return
+fi
+# Without its fonts or packages the game shows at most the title, which ends
+# by itself; nothing is sent to it.
+e2e_expect_clean_exit 120
+mapfile -t got <"$WORK/stderr"
+[ ${#got[@]} -eq ${#expected[@]} ] || { cat "$WORK/stderr" >&2; e2e_fail "expected ${#expected[@]} report lines"; }
+for i in "${!expected[@]}"; do
+  if [ "${expected[i]}" = '*' ]; then
+    [ -n "${got[i]}" ] || e2e_fail "line $((i + 1)) gives no reason"
+  else
+    [ "${got[i]}" = "${expected[i]}" ] || e2e_fail "line $((i + 1)): ${got[i]}"
+  fi
+done
