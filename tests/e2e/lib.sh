@@ -38,6 +38,10 @@ e2e_setup() {
   # No sound card on test machines: without this the audio library writes its
   # complaints to standard error, where the tests read the game's reports.
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+  # As on a desktop session; without it SDL's look for a Wayland display
+  # complains on standard error.
+  mkdir -m 700 "$WORK/runtime"
+  export XDG_RUNTIME_DIR="$WORK/runtime"
   trap e2e_teardown EXIT
   trap 'e2e_fail "the test ran out of its $limit s"' USR1
   trap 'e2e_fail "stopped by a signal"' TERM INT
