@@ -4,8 +4,10 @@
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
-#include <string>
+#include <cstdio>
+#include <filesystem>
 
 // A clock that moves on by a fixed step every time it is read, so that a
 // screen loop that waits for a time always gets there.
@@ -53,13 +55,17 @@ inline bool IsColour(SDL_Color colour, Uint8 r, Uint8 g, Uint8 b) {
     return colour.r == r && colour.g == g && colour.b == b;
 }
 
-// How many pixels of the rectangle are exactly (r, g, b).
-inline int CountColour(SDL_Surface* surface, int x, int y, int width, int height, Uint8 r, Uint8 g, Uint8 b) {
-    int count = 0;
-    for (int row = y; row < y + height; ++row) {
-        for (int column = x; column < x + width; ++column) {
-            count += IsColour(PixelColour(surface, column, row), r, g, b) ? 1 : 0;
-        }
+// A screen, an empty event queue and a data/ folder; "data/gui.rkp" goes afterwards.
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        DrainEvents();
+        std::filesystem::create_directories("data");
     }
-    return count;
-}
+    void TearDown() override { std::remove("data/gui.rkp"); }
+    bool At(int x, int y, Uint8 r, Uint8 g, Uint8 b) const {
+        return IsColour(PixelColour(screen.Screen(), x, y), r, g, b);
+    }
+
+    ScreenGuard screen;
+};

@@ -6,16 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-
 namespace {
 
-class HelpTest : public ::testing::Test {
+class HelpTest : public AppTest {
   protected:
-    void SetUp() override { std::filesystem::create_directories("data"); }
-    void TearDown() override { std::remove("data/gui.rkp"); }
-
     // Pages in red, green and blue; the box given by the caller.
     void WriteHelpPackage(const std::string& box, const std::string& page2 = SolidBmp(640, 480, 0, 200, 0)) {
         WriteTestPackage("data/gui.rkp", 77,
@@ -24,12 +18,6 @@ class HelpTest : public ::testing::Test {
                           {"help3.png", SolidBmp(640, 480, 0, 0, 200)},
                           {"helpbox.png", box}});
     }
-
-    bool At(int x, int y, Uint8 r, Uint8 g, Uint8 b) const {
-        return IsColour(PixelColour(screen.Screen(), x, y), r, g, b);
-    }
-
-    ScreenGuard screen;
 };
 
 }  // namespace

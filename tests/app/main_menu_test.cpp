@@ -2,22 +2,24 @@
 
 #include "engine/errors.h"
 #include "engine/package.h"
+#include "engine/text.h"
 #include "tests/app/app_test_support.h"
 
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
-class MainMenuTest : public ::testing::Test {
+class MainMenuTest : public AppTest {
   protected:
     void SetUp() override {
+        AppTest::SetUp();
         TTF_Init();
-        DrainEvents();
-        std::filesystem::create_directories("data");
         std::filesystem::copy_file(SystemFont, "guifont.ttf",
                                    std::filesystem::copy_options::overwrite_existing);
         WriteTestPackage(
@@ -27,56 +29,61 @@ class MainMenuTest : public ::testing::Test {
     void TearDown() override {
         menu.Unload();
         std::remove("guifont.ttf");
-        std::remove("data/gui.rkp");
         TTF_Quit();
+        AppTest::TearDown();
     }
 
-    // Pixels of the colour in the box of a word: (100, 300), (100, 350), (100, 400), 240 x 50.
-    int In(int entry, Uint8 g, Uint8 b) const {
-        return CountColour(screen.Screen(), 100, 300 + 50 * entry, 240, 50, 255, g, b);
-    }
-    // Exactly one word in light red, the other two in red.
-    void ExpectHighlighted(int entry) const {
-        for (int other = 0; other < MenuEntries; ++other) {
-            EXPECT_EQ(In(other, 128, 128) > 100, other == entry) << "entry " << other;
-            EXPECT_EQ(In(other, 0, 0) > 100, other != entry) << "entry " << other;
-            EXPECT_EQ(In(other, 128, 128) * In(other, 0, 0), 0) << "entry " << other;
+    // The words' area as drawn now.
+    std::vector<Uint32> WordArea() const {
+        std::vector<Uint32> pixels;
+        for (int y = 290; y < 470; ++y) {
+            for (int x = 90; x < 420; ++x) {
+                const SDL_Color c = PixelColour(screen.Screen(), x, y);
+                pixels.push_back(c.r << 16 | c.g << 8 | c.b);
+            }
         }
+        return pixels;
+    }
+    // The menu over a screen of one colour, against the words drawn by hand: 36-point
+    // "guifont.ttf" at (100, 300), (100, 350), (100, 400), red, the chosen one light red.
+    void ExpectWords(int32_t chosen, Uint8 r, Uint8 g, Uint8 b) {
+        SDL_Surface* s = screen.Screen();
+        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, r, g, b));
+        menu.Draw(s);
+        const std::vector<Uint32> drawn = WordArea();
+        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, r, g, b));
+        Font font;
+        font.Load("guifont.ttf", 36);
+        const char* words[] = {"Begin", "Help", "Quit"};
+        for (int i = 0; i < 3; ++i) {
+            font.Draw(s, 100, 300 + 50 * i, words[i], 255, i == chosen ? 128 : 0, i == chosen ? 128 : 0);
+        }
+        EXPECT_TRUE(drawn == WordArea()) << "chosen " << chosen;
+        EXPECT_LT(std::count(drawn.begin(), drawn.end(), Uint32(r << 16 | g << 8 | b)), drawn.size() - 1000)
+            << "the words are drawn";
     }
 
-    ScreenGuard screen;
     MainMenu menu;
 };
 
 }  // namespace
 
 TEST_F(MainMenuTest, ArrowsWrapRoundOnlyReturnChoosesAndClosingQuits) {
-    const struct {
-        SDL_Event event;
-        int32_t choice, selected;
-    } steps[] = {
-        {Event(SDL_KEYDOWN, SDLK_UP), -1, MenuQuit},
-        {Event(SDL_KEYDOWN, SDLK_DOWN), -1, MenuBegin},
-        {Event(SDL_KEYDOWN, SDLK_DOWN), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_DOWN), -1, MenuQuit},
-        {Event(SDL_KEYDOWN, SDLK_DOWN), -1, MenuBegin},
-        {Event(SDL_KEYDOWN, SDLK_UP), -1, MenuQuit},
-        {Event(SDL_KEYDOWN, SDLK_UP), -1, MenuHelp},
-        {Event(SDL_KEYUP, SDLK_DOWN), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_ESCAPE), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_SPACE), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_KP_ENTER), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_RIGHT), -1, MenuHelp},
-        {Event(SDL_MOUSEBUTTONDOWN), -1, MenuHelp},
-        {Event(SDL_KEYUP, SDLK_RETURN), -1, MenuHelp},
-        {Event(SDL_KEYDOWN, SDLK_RETURN), MenuHelp, MenuHelp},
-        {Event(SDL_QUIT), MenuQuit, MenuHelp},
-    };
+    const SDLKey arrows[] = {SDLK_UP, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_UP, SDLK_UP};
+    const int32_t selected[] = {MenuQuit, MenuBegin, MenuHelp, MenuQuit, MenuBegin, MenuQuit, MenuHelp};
     EXPECT_EQ(menu.Selected(), MenuBegin);
-    for (std::size_t i = 0; i < std::size(steps); ++i) {
-        EXPECT_EQ(menu.HandleEvent(steps[i].event), steps[i].choice) << "step " << i;
-        EXPECT_EQ(menu.Selected(), steps[i].selected) << "step " << i;
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(menu.HandleEvent(Event(SDL_KEYDOWN, arrows[i])), -1);
+        EXPECT_EQ(menu.Selected(), selected[i]) << "step " << i;
     }
+    for (const SDL_Event& other :
+         {Event(SDL_KEYUP, SDLK_DOWN), Event(SDL_KEYDOWN, SDLK_ESCAPE), Event(SDL_KEYDOWN, SDLK_KP_ENTER),
+          Event(SDL_KEYDOWN, SDLK_RIGHT), Event(SDL_MOUSEBUTTONDOWN), Event(SDL_KEYUP, SDLK_RETURN)}) {
+        EXPECT_EQ(menu.HandleEvent(other), -1) << "event type " << int(other.type);
+    }
+    EXPECT_EQ(menu.Selected(), MenuHelp);
+    EXPECT_EQ(menu.HandleEvent(Event(SDL_KEYDOWN, SDLK_RETURN)), MenuHelp);
+    EXPECT_EQ(menu.HandleEvent(Event(SDL_QUIT)), MenuQuit);
 }
 
 TEST_F(MainMenuTest, RunTakesQueuedEventsInOrderAndEveryShowingStartsOnBegin) {
@@ -105,29 +112,23 @@ TEST_F(MainMenuTest, RunTakesQueuedEventsInOrderAndEveryShowingStartsOnBegin) {
 TEST_F(MainMenuTest, DrawsThePictureThenTheWordsTheHighlightedOneInLightRed) {
     menu.Load();
     menu.Draw(screen.Screen());
-    EXPECT_TRUE(IsColour(PixelColour(screen.Screen(), 600, 20), 20, 40, 60));
-    EXPECT_TRUE(IsColour(PixelColour(screen.Screen(), 99, 320), 20, 40, 60));
-    ExpectHighlighted(MenuBegin);
-    menu.HandleEvent(Event(SDL_KEYDOWN, SDLK_UP));
-    menu.Draw(screen.Screen());
-    ExpectHighlighted(MenuQuit);
-    menu.HandleEvent(Event(SDL_KEYDOWN, SDLK_UP));
-    menu.Draw(screen.Screen());
-    ExpectHighlighted(MenuHelp);
+    EXPECT_TRUE(At(600, 20, 20, 40, 60));
+    EXPECT_TRUE(At(99, 320, 20, 40, 60));
+    for (int32_t chosen : {MenuBegin, MenuQuit, MenuHelp}) {
+        ExpectWords(chosen, 20, 40, 60);
+        menu.HandleEvent(Event(SDL_KEYDOWN, SDLK_UP));
+    }
     menu.Unload();
     SDL_FillRect(screen.Screen(), nullptr, 0);
     menu.Draw(screen.Screen());
-    for (int entry = 0; entry < MenuEntries; ++entry) {
-        EXPECT_EQ(In(entry, 128, 128) + In(entry, 0, 0), 0) << "an unloaded menu draws no words";
-    }
+    const std::vector<Uint32> area = WordArea();
+    EXPECT_EQ(std::count(area.begin(), area.end(), 0u), area.size()) << "an unloaded menu draws nothing";
 
     // Without its picture the words go over what the screen held.
     WriteTestPackage("data/gui.rkp", 3, {{"start_menu.png", "this is no picture"}});
     menu.Load();
-    SDL_FillRect(screen.Screen(), nullptr, SDL_MapRGB(screen.Screen()->format, 0, 0, 255));
-    menu.Draw(screen.Screen());
-    EXPECT_TRUE(IsColour(PixelColour(screen.Screen(), 600, 20), 0, 0, 255));
-    ExpectHighlighted(MenuBegin);
+    ExpectWords(MenuBegin, 0, 0, 255);
+    EXPECT_TRUE(At(600, 20, 0, 0, 255));
 }
 
 TEST_F(MainMenuTest, MissingFontOrPictureIsReportedByName) {

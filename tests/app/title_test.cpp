@@ -5,24 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <vector>
 
 namespace {
 
-class TitleTest : public ::testing::Test {
+class TitleTest : public AppTest {
   protected:
     void SetUp() override {
-        DrainEvents();
-        std::filesystem::create_directories("data");
+        AppTest::SetUp();
         WriteTestPackage(
             "data/gui.rkp", 9,
             {{"start_menu.png", SolidBmp(4, 4, 1, 2, 3)}, {"start.png", SolidBmp(640, 480, 10, 200, 30)}});
     }
-    void TearDown() override { std::remove("data/gui.rkp"); }
-
-    ScreenGuard screen;
 };
 
 }  // namespace
@@ -53,7 +47,7 @@ TEST_F(TitleTest, EndsAtAKeyOrClosingOtherwiseAfterThreeSeconds) {
         EXPECT_EQ(shownFor < TitleMilliseconds, c.early) << c.start << ", " << c.events.size() << " events";
         EXPECT_LT(shownFor, TitleMilliseconds + 7);
         // The pass that ends the title still draws it, and takes every pending event.
-        EXPECT_TRUE(IsColour(PixelColour(screen.Screen(), 639, 479), 10, 200, 30));
+        EXPECT_TRUE(At(639, 479, 10, 200, 30));
         SDL_Event event;
         EXPECT_EQ(SDL_PollEvent(&event), 0);
     }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -151,4 +153,15 @@ TEST(Package, AFailedExtractionLeavesNoFileAndThePackageUsable) {
               "Failed to load file \"a\". Package member could not be read completely.");
     EXPECT_FALSE(FileExists("full.bin"));
     EXPECT_EQ(ExtractToString(package, "a"), "abc");
+}
+
+// File and video headlines are pinned where they are thrown (above, and in video_test).
+TEST(Errors, EngineFailuresReportTwoLinesOthersOne) {
+    std::ostringstream out;
+    ReportFailure(out, SurfaceOpFailed(SurfaceHeadline("SetColorKey"), "why"));
+    ReportFailure(out, SDLFailure("Failed to initialize SDL.", ""));
+    ReportFailure(out, std::runtime_error("Failed to load music!"));
+    EXPECT_EQ(out.str(),
+              "Surface operation \"SetColorKey\" failed.\nwhy\nFailed to initialize SDL.\n\nFailed to load "
+              "music!\n");
 }

@@ -2,6 +2,7 @@
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -45,6 +46,16 @@ TEST(Sound, WithoutADeviceSoundsStillLoadSilently) {
         SampleHandle sample(LoadSample("pop.wav"));
         ASSERT_NE(sample, nullptr) << SDL_GetError();
         PlaySample(sample.get());
+        SongHandle song(LoadSong("pop.wav"));  // the mixer plays a WAV file as music too
+        ASSERT_NE(song, nullptr);
+        // The song's scale of 0 to 256 maps onto the mixer's 0 to 128; outside values are clamped.
+        for (auto [volume, mixer] : {std::pair{300, 128}, {128, 64}, {-5, 0}}) {
+            SetSongVolume(song.get(), volume);
+            EXPECT_EQ(Mix_VolumeMusic(-1), mixer) << volume;
+        }
+        SetSongVolume(nullptr, 200);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 0) << "no song, no change";
+        PlaySong(song.get());
         EXPECT_EQ(LoadSong("not-music.xm"), nullptr);
         EXPECT_EQ(LoadSong("missing.xm"), nullptr);
         EXPECT_EQ(LoadSample("not-sound.wav"), nullptr);
