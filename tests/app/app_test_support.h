@@ -1,35 +1,71 @@
 #pragma once
 
-#include <SDL.h>
+#include "engine/video.h"
+#include "tests/support/test_support.h"
 
-#include <string>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
 
 // A clock that moves on by a fixed step every time it is read, so that a
 // screen loop that waits for a time always gets there.
-class SteppingClock {
-  public:
-    SteppingClock(Uint32 start, Uint32 step);
-    ~SteppingClock();
-    SteppingClock(const SteppingClock&) = delete;
-    SteppingClock& operator=(const SteppingClock&) = delete;
-
-    static Uint32 Reads();
-    static Uint32 LastReading();
+struct SteppingClock {
+    SteppingClock(Uint32 start, Uint32 step) {
+        next = start;
+        stepSize = step;
+        SetClock(Read);
+    }
+    ~SteppingClock() { SetClock(nullptr); }
+    static Uint32 Read() {
+        next += stepSize;
+        return next - stepSize;
+    }
+    static Uint32 LastReading() { return next - stepSize; }
+    static inline Uint32 next = 0;
+    static inline Uint32 stepSize = 0;
 };
 
-// Pushes one event into SDL's queue.
-void PushKeyDown(SDLKey key);
-void PushKeyUp(SDLKey key);
-void PushMouseButton(Uint8 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT);
-void PushMouseMotion(int x, int y);
-void PushQuit();
-// Drops whatever is still queued.
-void DrainEvents();
+// An event of the type; a key event carries the key.
+inline SDL_Event Event(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
+    SDL_Event event{};
+    event.type = type;
+    if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
+        event.key.keysym.sym = key;
+    }
+    return event;
+}
+
+inline void Push(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
+    SDL_Event event = Event(type, key);
+    SDL_PushEvent(&event);
+}
+
+inline void DrainEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) > 0) {
+    }
+}
 
 // A TrueType font file from the system, standing in for the game's own.
-std::string SystemFontPath();
+inline const char* SystemFont = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf";
 
-// True when the colour is exactly (r, g, b).
-bool IsColour(SDL_Color colour, Uint8 r, Uint8 g, Uint8 b);
-// How many pixels of the rectangle are exactly (r, g, b).
-int CountColour(SDL_Surface* surface, int x, int y, int width, int height, Uint8 r, Uint8 g, Uint8 b);
+inline bool IsColour(SDL_Color colour, Uint8 r, Uint8 g, Uint8 b) {
+    return colour.r == r && colour.g == g && colour.b == b;
+}
+
+// A screen, an empty event queue and a data/ folder; "data/gui.rkp" goes afterwards.
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        DrainEvents();
+        std::filesystem::create_directories("data");
+    }
+    void TearDown() override { std::remove("data/gui.rkp"); }
+    bool At(int x, int y, Uint8 r, Uint8 g, Uint8 b) const {
+        return IsColour(PixelColour(screen.Screen(), x, y), r, g, b);
+    }
+
+    ScreenGuard screen;
+};

@@ -11,15 +11,13 @@
 // Without a screen no step draws: each one reports instead.
 TEST(NoScreenTest, EveryScreenStepReportsInsteadOfDrawing) {
     ASSERT_EQ(video.GetScreen(), nullptr);
-    EXPECT_THROW(RequireScreen(), std::runtime_error);
-    Sprite empty;
-    EXPECT_THROW(ShowTitle(empty), std::runtime_error);
-    MainMenu menu;
-    EXPECT_THROW(menu.Run(), std::runtime_error);
-    EXPECT_THROW(ShowHelp(), std::runtime_error);
     try {
         RequireScreen();
+        FAIL();
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(), "No video mode is set!");
     }
+    EXPECT_THROW(ShowTitle(Sprite()), std::runtime_error);
+    EXPECT_THROW(MainMenu().Run(), std::runtime_error);
+    EXPECT_THROW(ShowHelp(), std::runtime_error);
 }

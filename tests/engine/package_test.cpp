@@ -4,21 +4,35 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
-// Expects Open to refuse the bytes with exactly this details text.
-void ExpectRefused(const std::string& bytes, const std::string& details) {
+// The details of Open's refusal, or "opened".
+std::string Refusal(const std::string& bytes) {
     WriteFileBytes("bad.rkp", bytes);
     try {
         Package package("bad.rkp");
-        FAIL() << "opened a package that should be refused: " << details;
+        return "opened";
     } catch (const FileLoadingFailed& failure) {
         EXPECT_STREQ(failure.what(), "Failed to load file \"bad.rkp\".");
-        EXPECT_EQ(failure.GetDetails(), details);
+        return failure.GetDetails();
+    }
+}
+
+// The headline and details of Extract's refusal, or "extracted".
+std::string ExtractFailure(Package& package, const std::string& member, const std::string& output) {
+    try {
+        package.Extract(member, output);
+        return "extracted";
+    } catch (const FileLoadingFailed& failure) {
+        return failure.what() + std::string(" ") + failure.GetDetails();
     }
 }
 
@@ -31,27 +45,16 @@ std::string ExtractToString(Package& package, const std::string& member) {
 
 }  // namespace
 
-TEST(Package, DecodesWithTheKeyAndFindsMembersAfterSeparatorBytes) {
-    WriteTestPackage("two.rkp", 7,
-                     {{"first.bin", "0123456789"}, {"second.bin", std::string("\xFC\x00xy", 4)}});
-    Package package("two.rkp");
-    EXPECT_EQ(package.DecodeByte(0x03), 0xFC);
-    EXPECT_EQ(package.DecodeByte(0x07), 0x00);
-    EXPECT_EQ(ExtractToString(package, "first.bin"), "0123456789");
-    EXPECT_EQ(ExtractToString(package, "second.bin"), std::string("\xFC\x00xy", 4));
-    // Out of order, and again: positions are computed from the directory each time.
-    EXPECT_EQ(ExtractToString(package, "first.bin"), "0123456789");
-}
-
-TEST(Package, ReadsHandMadeBytesWithoutTrailingSeparator) {
-    // Key 1, two members "a" (2 bytes) and "b" (1 byte); no byte after the last member.
-    std::string bytes = std::string("RKP1\x01\x02", 6) + "a 2 b 1 " + "\x42\x43" + "?" + "\x62";
-    WriteFileBytes("hand.rkp", bytes);
+TEST(Package, ReadsHandMadeBytes) {
+    // Key 5 shifts every data byte (0xFC and 0x00 wrap round); "a" 3 bytes, a separator
+    // byte, "b" 1 byte, no byte after the last member.
+    WriteFileBytes("hand.rkp",
+                   std::string("RKP1\x05\x02", 6) + "a 3 b 1 " + std::string("\x01\x05\x46", 3) + "?g");
     Package package("hand.rkp");
-    EXPECT_EQ(ExtractToString(package, "a"), "AB");
-    EXPECT_EQ(ExtractToString(package, "b"), "a");
-    ASSERT_EQ(package.Names().size(), 2u);
-    EXPECT_EQ(package.Sizes()[0], 2);
+    EXPECT_EQ(ExtractToString(package, "b"), "b");
+    EXPECT_EQ(ExtractToString(package, "a"), std::string("\xFC\x00\x41", 3));
+    EXPECT_EQ(ExtractToString(package, "b"), "b") << "positions come from the directory every time";
+    EXPECT_EQ(package.Sizes()[0], 3);
 }
 
 TEST(Package, NamesAreExactAndTheFirstDuplicateWins) {
@@ -60,37 +63,37 @@ TEST(Package, NamesAreExactAndTheFirstDuplicateWins) {
     EXPECT_EQ(ExtractToString(package, "start.png"), "one");
     EXPECT_EQ(ExtractToString(package, "empty"), "");
     for (const char* missing : {"Start.png", "start", "start.png ", "data/start.png"}) {
-        try {
-            package.Extract(missing);
-            FAIL() << missing;
-        } catch (const FileLoadingFailed& failure) {
-            EXPECT_EQ(std::string(failure.what()), "Failed to load file \"" + std::string(missing) + "\".");
-            EXPECT_EQ(failure.GetDetails(), "Not found inside package.");
-        }
+        EXPECT_EQ(ExtractFailure(package, missing, "out.bin"),
+                  "Failed to load file \"" + std::string(missing) + "\". Not found inside package.");
     }
-}
-
-TEST(Package, AnEmptyDirectoryOpensButFindsNothing) {
     WriteTestPackage("none.rkp", 3, {});
-    Package package("none.rkp");
-    EXPECT_THROW(package.Extract("anything"), FileLoadingFailed);
+    package.Open("none.rkp");
+    EXPECT_EQ(package.Names().size(), 0u);
+    EXPECT_THROW(package.Extract("start.png"), FileLoadingFailed) << "reopening forgets the old directory";
+    package.Close();
+    EXPECT_FALSE(package.IsOpen());
 }
 
-TEST(Package, ScratchFileIsSharedAndDeletedOnClose) {
-    WriteTestPackage("one.rkp", 5, {{"m1", "first member"}, {"m2", "2nd"}});
+TEST(Package, TheScratchFileIsSharedAndDeletedOnClose) {
+    WriteTestPackage("one.rkp", 5, {{"m1", "first member"}, {"m2", "2nd"}, {"palab.ttf", "font"}});
     WriteTestPackage("other.rkp", 9, {{"x", "other"}});
     {
         Package package("one.rkp");
         package.Extract("m1");
         package.Extract("m2");
         EXPECT_EQ(ReadFileBytes(ScratchFile), "2nd");
+        package.Extract("palab.ttf", "guifont.ttf");
         Package other("other.rkp");
         other.Close();  // deletes the scratch file the first package wrote
         EXPECT_FALSE(FileExists(ScratchFile));
         package.Extract("m1");
-        EXPECT_TRUE(FileExists(ScratchFile));
+        package.Open("other.rkp");
+        EXPECT_FALSE(FileExists(ScratchFile)) << "reopening closes first";
+        package.Extract("x");
     }  // destroying an open package deletes it
     EXPECT_FALSE(FileExists(ScratchFile));
+    EXPECT_EQ(ReadFileBytes("guifont.ttf"), "font") << "a named output stays";
+    std::remove("guifont.ttf");
 
     auto closed = std::make_unique<Package>("one.rkp");
     closed->Close();
@@ -100,17 +103,30 @@ TEST(Package, ScratchFileIsSharedAndDeletedOnClose) {
     std::remove(ScratchFile);
 }
 
-TEST(Package, NamedOutputStaysAfterClose) {
-    WriteTestPackage("font.rkp", 1, {{"palab.ttf", "font bytes"}});
-    {
-        Package package("font.rkp");
-        package.Extract("palab.ttf", "guifont.ttf");
+TEST(Package, RefusesBadHeadersAndDirectories) {
+    const std::string header = std::string("RKP1\x00", 5);
+    // The directory's offsets must fit 32 bits: "a" ends at 19 + 2147483627 + 1 bytes, just fits.
+    const std::pair<std::string, std::string> cases[] = {
+        {"RK\n1\x01\x00", "File is not RKP package file."},
+        {"XKP1\x01\x00", "File is not RKP package file."},
+        {"", "File is not RKP package file."},
+        {std::string("RKP2\x01\x00", 6), "Wrong RKP package file version."},
+        {"RKP", "Wrong RKP package file version."},
+        {header, "Package directory is truncated."},
+        {header + "\x02" + "a 1 b", "Package directory is truncated."},
+        {header + "\x01" + "a 12", "Package directory is truncated."},
+        {header + "\x01" + std::string(64, 'n') + " 1 x", "Package member name is too long."},
+        {header + "\x01" + std::string(63, 'n') + " 1 x", "opened"},
+        {header + "\x01" + "a " + std::string(64, '1') + " x", "Package member size is too long."},
+        {header + "\x01" + "a -5 xxxxx", "Package member size is negative."},
+        {header + "\x01" + "a 99999999999 x", "Package member size does not fit 32 bits."},
+        {header + "\x02" + "a 2147483000 b 2147483000 x", "Package offsets do not fit 32 bits."},
+        {header + "\x01" + "a 2147483627 ", "opened"},
+        {header + "\x01" + "a 2147483628 ", "Package offsets do not fit 32 bits."},
+    };
+    for (const auto& [bytes, details] : cases) {
+        EXPECT_EQ(Refusal(bytes), details) << bytes;
     }
-    EXPECT_EQ(ReadFileBytes("guifont.ttf"), "font bytes");
-    std::remove("guifont.ttf");
-}
-
-TEST(Package, RefusesBadHeaders) {
     try {
         Package package("no-such-file.rkp");
         FAIL();
@@ -118,62 +134,34 @@ TEST(Package, RefusesBadHeaders) {
         EXPECT_STREQ(failure.what(), "Failed to load file \"no-such-file.rkp\".");
         EXPECT_EQ(failure.GetDetails(), "Read-mode opening failed.");
     }
-    ExpectRefused("RK\n1\x01\x00", "File is not RKP package file.");
-    ExpectRefused("XKP1\x01\x00", "File is not RKP package file.");
-    ExpectRefused("", "File is not RKP package file.");
-    ExpectRefused(std::string("RKP2\x01\x00", 6), "Wrong RKP package file version.");
-    ExpectRefused("RKP", "Wrong RKP package file version.");
 }
 
-TEST(Package, RefusesMalformedDirectories) {
-    const std::string header = std::string("RKP1\x00", 5);
-    ExpectRefused(header, "Package directory is truncated.");
-    ExpectRefused(header + "\x02" + "a 1 b", "Package directory is truncated.");
-    ExpectRefused(header + "\x01" + "a 12", "Package directory is truncated.");
-    ExpectRefused(header + "\x01" + std::string(64, 'n') + " 1 x", "Package member name is too long.");
-    ExpectRefused(header + "\x01" + "a " + std::string(64, '1') + " x", "Package member size is too long.");
-    ExpectRefused(header + "\x01" + "a -5 xxxxx", "Package member size is negative.");
-    ExpectRefused(header + "\x01" + "a 99999999999 x", "Package member size does not fit 32 bits.");
-    ExpectRefused(header + "\x02" + "a 2147483000 b 2147483000 x", "Package offsets do not fit 32 bits.");
-}
-
-TEST(Package, AMemberPastTheEndIsRefusedWithoutLeavingAFile) {
+TEST(Package, AFailedExtractionLeavesNoFileAndThePackageUsable) {
     WriteFileBytes("short.rkp",
                    std::string("RKP1\x00\x02", 6) + "a 3 b 100 " + "abc" + "." + "only a little");
     Package package("short.rkp");
-    EXPECT_EQ(ExtractToString(package, "a"), "abc");
-    try {
-        package.Extract("b", "out.bin");
-        FAIL();
-    } catch (const FileLoadingFailed& failure) {
-        EXPECT_EQ(failure.GetDetails(), "Package member runs past the end of the file.");
-    }
+    EXPECT_EQ(ExtractFailure(package, "b", "out.bin"),
+              "Failed to load file \"b\". Package member runs past the end of the file.");
     EXPECT_FALSE(FileExists("out.bin"));
-    EXPECT_EQ(ExtractToString(package, "a"), "abc") << "a failed extraction leaves the package usable";
+    EXPECT_EQ(ExtractFailure(package, "a", "no-such-folder/out.bin"),
+              "Failed to load file \"no-such-folder/out.bin\". Failed to open output stream.");
+    // A device that takes no bytes: the failure shows only when the output is closed.
+    std::remove("full.bin");
+    ASSERT_TRUE(FileExists("/dev/full"));
+    ASSERT_EQ(symlink("/dev/full", "full.bin"), 0);
+    EXPECT_EQ(ExtractFailure(package, "a", "full.bin"),
+              "Failed to load file \"a\". Package member could not be read completely.");
+    EXPECT_FALSE(FileExists("full.bin"));
+    EXPECT_EQ(ExtractToString(package, "a"), "abc");
 }
 
-TEST(Package, UnwritableOutputIsReported) {
-    WriteTestPackage("w.rkp", 0, {{"m", "x"}});
-    Package package("w.rkp");
-    try {
-        package.Extract("m", "no-such-folder/out.bin");
-        FAIL();
-    } catch (const FileLoadingFailed& failure) {
-        EXPECT_STREQ(failure.what(), "Failed to load file \"no-such-folder/out.bin\".");
-        EXPECT_EQ(failure.GetDetails(), "Failed to open output stream.");
-    }
-}
-
-TEST(Package, ReopeningClosesFirstAndExtractAfterCloseFindsNothing) {
-    WriteTestPackage("p1.rkp", 0, {{"one", "1"}});
-    WriteTestPackage("p2.rkp", 0, {{"two", "2"}});
-    Package package("p1.rkp");
-    package.Extract("one");
-    package.Open("p2.rkp");
-    EXPECT_FALSE(FileExists(ScratchFile));
-    EXPECT_THROW(package.Extract("one"), FileLoadingFailed);
-    EXPECT_EQ(ExtractToString(package, "two"), "2");
-    package.Close();
-    EXPECT_FALSE(package.IsOpen());
-    EXPECT_THROW(package.Extract("two"), FileLoadingFailed);
+// File and video headlines are pinned where they are thrown (above, and in video_test).
+TEST(Errors, EngineFailuresReportTwoLinesOthersOne) {
+    std::ostringstream out;
+    ReportFailure(out, SurfaceOpFailed(SurfaceHeadline("SetColorKey"), "why"));
+    ReportFailure(out, SDLFailure("Failed to initialize SDL.", ""));
+    ReportFailure(out, std::runtime_error("Failed to load music!"));
+    EXPECT_EQ(out.str(),
+              "Surface operation \"SetColorKey\" failed.\nwhy\nFailed to initialize SDL.\n\nFailed to load "
+              "music!\n");
 }

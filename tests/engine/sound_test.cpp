@@ -2,6 +2,7 @@
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,64 +11,56 @@
 
 namespace {
 
-// A short 16-bit mono PCM WAV file's bytes.
+// A tenth of a second of 16-bit mono silence as a WAV file.
 std::string TinyWav() {
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-    std::string samples;
-    for (int i = 0; i < 2205; ++i) {
-        samples += le16(static_cast<uint16_t>((i % 50 < 25) ? 8000 : -8000));
-    }
-    return "RIFF" + le32(36 + samples.size()) + "WAVE" + "fmt " + le32(16) + le16(1) + le16(1) + le32(22050) +
-           le32(44100) + le16(2) + le16(16) + "data" + le32(samples.size()) + samples;
+    auto le = [](uint32_t v, int bytes) { return std::string(reinterpret_cast<const char*>(&v), bytes); };
+    const std::string samples(4410, '\0');
+    return "RIFF" + le(36 + samples.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(22050, 4) +
+           le(44100, 4) + le(2, 2) + le(16, 2) + "data" + le(samples.size(), 4) + samples;
 }
 
 }  // namespace
 
-TEST(Sound, NullHandlesAreHarmless) {
+TEST(Sound, NothingLoadsBeforeTheOutputStartsAndNullHandlesAreHarmless) {
     SetSongVolume(nullptr, 82);
     PlaySong(nullptr);
     FreeSong(nullptr);
     PlaySample(nullptr);
     FreeSample(nullptr);
-    EXPECT_EQ(LoadSong("anything.xm"), nullptr) << "nothing loads before the output is started";
-    EXPECT_EQ(LoadSample("anything.wav"), nullptr);
-    StopSound();
-}
-
-TEST(Sound, WithoutADeviceTheOutputFallsBackToSilence) {
-    ASSERT_EQ(SDL_Init(0), 0);
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    StartSound(44100, 32);
-    EXPECT_TRUE(SoundIsSilent());
-
     WriteFileBytes("pop.wav", TinyWav());
-    SampleHandle sample(LoadSample("pop.wav"));
-    ASSERT_NE(sample, nullptr) << SDL_GetError();
-    std::remove("pop.wav");  // the sample was read completely
-    PlaySample(sample.get());
-
-    WriteFileBytes("not-music.xm", "certainly not a module");
-    EXPECT_EQ(LoadSong("not-music.xm"), nullptr);
-    EXPECT_EQ(LoadSong("missing.xm"), nullptr);
-    WriteFileBytes("not-sound.wav", "RIFF nonsense");
-    EXPECT_EQ(LoadSample("not-sound.wav"), nullptr);
-
-    sample.reset();
+    EXPECT_EQ(LoadSample("pop.wav"), nullptr);
+    EXPECT_EQ(LoadSong("anything.xm"), nullptr);
     StopSound();
-    StopSound();
-    SDL_Quit();
 }
 
-TEST(Sound, OutputCanBeStartedAgainAfterStopping) {
+// Without a device the output falls back to silence; it can be started again after stopping.
+TEST(Sound, WithoutADeviceSoundsStillLoadSilently) {
     ASSERT_EQ(SDL_Init(0), 0);
-    WriteFileBytes("walk.wav", TinyWav());
+    WriteFileBytes("pop.wav", TinyWav());
+    WriteFileBytes("not-music.xm", "certainly not a module");
+    WriteFileBytes("not-sound.wav", "RIFF nonsense");
     for (int round = 0; round < 3; ++round) {
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // the fallback leaves "dummy" set
         StartSound(44100, 32);
-        SampleHandle sample(LoadSample("walk.wav"));
-        EXPECT_NE(sample, nullptr) << "round " << round;
+        EXPECT_TRUE(SoundIsSilent());
+        SampleHandle sample(LoadSample("pop.wav"));
+        ASSERT_NE(sample, nullptr) << SDL_GetError();
         PlaySample(sample.get());
+        SongHandle song(LoadSong("pop.wav"));  // the mixer plays a WAV file as music too
+        ASSERT_NE(song, nullptr);
+        // The song's scale of 0 to 256 maps onto the mixer's 0 to 128; outside values are clamped.
+        for (auto [volume, mixer] : {std::pair{300, 128}, {128, 64}, {-5, 0}}) {
+            SetSongVolume(song.get(), volume);
+            EXPECT_EQ(Mix_VolumeMusic(-1), mixer) << volume;
+        }
+        SetSongVolume(nullptr, 200);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 0) << "no song, no change";
+        PlaySong(song.get());
+        EXPECT_EQ(LoadSong("not-music.xm"), nullptr);
+        EXPECT_EQ(LoadSong("missing.xm"), nullptr);
+        EXPECT_EQ(LoadSample("not-sound.wav"), nullptr);
         sample.reset();
+        StopSound();
         StopSound();
     }
     SDL_Quit();

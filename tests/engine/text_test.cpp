@@ -1,4 +1,5 @@
 #include "engine/text.h"
+#include "engine/errors.h"
 #include "engine/video.h"
 #include "tests/support/test_support.h"
 
@@ -6,54 +7,39 @@
 
 using Pieces = std::vector<std::string>;
 
+// NextToken is Split's step and has no other caller.
 TEST(Text, SplitKeepsAtMostTheLargestCount) {
     EXPECT_EQ(Split("a|b|c", "|", -1), (Pieces{"a", "b", "c"}));
     EXPECT_EQ(Split("a|b|c", "|", 2), (Pieces{"a", "b"}));
     EXPECT_EQ(Split("a|b", "|", 2), (Pieces{"a", "b"}));
     EXPECT_EQ(Split("a|b|", "|", 16), (Pieces{"a", "b", ""}));
-    EXPECT_EQ(Split("abc", "|", 16), (Pieces{"abc"}));
     EXPECT_EQ(Split("", "|", 16), (Pieces{""}));
     EXPECT_EQ(Split("x&&y", "&&", -1), (Pieces{"x", "y"}));
     EXPECT_EQ(Split("a|b|c", "|", 0), (Pieces{"a"}));
     EXPECT_EQ(Split("a|b|c", "|", -7), (Pieces{"a"}));
     EXPECT_EQ(Split("||", "|", -1), (Pieces{"", "", ""}));
+    EXPECT_EQ(Split("abc", "", -1), (Pieces{"abc"})) << "an empty separator never loops";
 }
 
-TEST(Text, AnEmptySeparatorNeverLoops) {
-    EXPECT_EQ(Split("abc", "", -1), (Pieces{"abc"}));
-    std::string text = "abc";
-    bool found = true;
-    EXPECT_EQ(NextToken(text, "", found), "");
-    EXPECT_FALSE(found);
-    EXPECT_EQ(text, "abc");
-}
-
-TEST(Text, NextTokenTakesThePieceOffTheFront) {
-    std::string text = "x&y";
-    bool found = false;
-    EXPECT_EQ(NextToken(text, "&", found), "x");
-    EXPECT_TRUE(found);
-    EXPECT_EQ(text, "y");
-    text = "xy";
-    EXPECT_EQ(NextToken(text, "&", found), "");
-    EXPECT_FALSE(found);
-    EXPECT_EQ(text, "xy");
-}
-
-TEST(Text, NumbersArePlainDecimal) {
-    EXPECT_EQ(NumberToText(5), "5");
-    EXPECT_EQ(NumberToText(0), "0");
-    EXPECT_EQ(NumberToText(10300), "10300");
-    EXPECT_EQ(NumberToText(-42), "-42");
-    EXPECT_EQ(NumberToText(INT32_MIN), "-2147483648");
-}
-
-TEST(Text, DrawnTextLandsAtItsCornerAndClips) {
+TEST(Text, FontsOpenMeasureAndDrawTextAtItsCornerClipped) {
     ScreenGuard screen;
     ASSERT_EQ(TTF_Init(), 0);
     {
         Font font;
+        EXPECT_EQ(font.TextWidth("abc"), 0);
+        font.Draw(screen.Screen(), 0, 0, "closed fonts draw nothing", 255, 255, 255);
+        EXPECT_THROW(font.Load("missing.ttf", 16), FileLoadingFailed);
+        EXPECT_EQ(font.GetHandle(), nullptr);
+        EXPECT_EQ(font.GetName(), "missing.ttf");
+        EXPECT_EQ(font.GetSize(), 16);
+        font.Load(TEST_FONT, 16);
+        const int small = font.TextWidth("IIII");
         font.Load(TEST_FONT, 36);
+        const int width = font.TextWidth("IIII");
+        EXPECT_GT(width, 2 * small);
+        EXPECT_GT(small, 0);
+        EXPECT_EQ(font.TextWidth(""), 0);
+
         SDL_Surface* surface = screen.Screen();
         auto litColumns = [&](int fromX, int toX) {
             int lit = 0;
@@ -70,14 +56,16 @@ TEST(Text, DrawnTextLandsAtItsCornerAndClips) {
         SDL_FillRect(surface, nullptr, 0);
         font.Draw(surface, 100, 0, "IIII", 255, 0, 0);
         EXPECT_EQ(litColumns(0, 100), 0);
-        EXPECT_GT(litColumns(100, 200), 0);
+        EXPECT_GT(litColumns(100, 100 + width), 0);
+        EXPECT_EQ(litColumns(100 + width + 2, 640), 0);
 
         SDL_FillRect(surface, nullptr, 0);
-        const int width = font.TextWidth("IIII");
         font.Draw(surface, -width / 2, 0, "IIII", SDL_Color{255, 0, 0, 0});
         EXPECT_GT(litColumns(0, width / 2), 0) << "the part on the screen is drawn";
         EXPECT_EQ(litColumns(width / 2 + 2, 640), 0);
         font.Draw(surface, 0, 0, "", 255, 0, 0);  // nothing rendered, nothing drawn
+        font.Close();
+        EXPECT_EQ(font.GetHandle(), nullptr);
     }
     TTF_Quit();
 }
