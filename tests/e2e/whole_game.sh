@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The whole program on a clock ten times fast: the help pages; a game played
+# The whole program: the help pages; a game played
 # with the mouse (the build and hire menu, an office, three elves hired, a
 # woodworker staffed from the free-elves panel until wood comes in, an
-# information panel, the quit menu) and run to the end of its clock; the
+# information panel, the quit menu) and run to the end of its clock, sped up; the
 # end-of-game screen, where a name typed with a space (after a held Backspace
 # cleared a first try) goes to the real score server and its list comes back;
 # then every way out of a game: Escape, the window's close button, "Quit to
@@ -14,7 +14,6 @@
 . "$(dirname "$0")/lib.sh"
 server_binary=$2
 suppressions=${3:-}
-SPEED=10
 LIST_TOP=75
 ROW_HEIGHT=20
 
@@ -22,20 +21,25 @@ e2e_setup "$1" 540
 e2e_extract_pictures
 e2e_start_server "$server_binary"
 
+# The game's clock: real time while it is played, then 25 times as fast
+# (libfaketime reads the file at most once a second).
+echo "+0 x1" >"$WORK/clock"
+libs=/usr/lib/x86_64-linux-gnu
+preload="$libs/faketime/libfaketime.so.1"
+[ -f "$preload" ] || e2e_fail "no libfaketime at $preload"
+clock=(LD_PRELOAD="$preload" FAKETIME_TIMESTAMP_FILE="$WORK/clock" FAKETIME_CACHE_DURATION=1)
 if [ -z "$suppressions" ]; then
-  e2e_start faketime -f "+0 x$SPEED" -- -server "127.0.0.1:$PORT"
+  e2e_start env "${clock[@]}" -- -server "127.0.0.1:$PORT"
 else
   [ -f "$suppressions" ] || e2e_fail "no suppressions file at $suppressions"
-  libs=/usr/lib/x86_64-linux-gnu
-  preload="$libs/faketime/libfaketime.so.1"
   # SDL 2 loads Mesa's software GL driver for its renderer and unloads it at
   # shut-down; the driver's few lasting blocks then sit in unmapped memory and
   # can be neither traced nor named. Loaded from the start, it stays mapped and
   # they are reachable, as they are in every run that ends without SDL_Quit.
-  [ -f "$libs/dri/swrast_dri.so" ] && preload="$preload $libs/dri/swrast_dri.so"
-  # The clock library is preloaded by hand (as the faketime wrapper would), so
-  # that it sits after the sanitizer runtime, which the game links statically.
-  e2e_start env LD_PRELOAD="$preload" FAKETIME="+0 x$SPEED" \
+  # The clock library is preloaded by hand, after the sanitizer runtime, which
+  # the game links statically.
+  [ -f "$libs/dri/swrast_dri.so" ] && clock[0]="LD_PRELOAD=$preload $libs/dri/swrast_dri.so"
+  e2e_start env "${clock[@]}" \
     ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0:halt_on_error=1:detect_stack_use_after_return=1 \
     LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -53,7 +57,6 @@ for page in help1 help2 help3 page4; do
 done
 e2e_step "a game with orders"
 e2e_begin
-started=$(date +%s)
 e2e_shot "$WORK/map0.png"
 
 # cell_x <column>, cell_y <row>: the middle of a map cell on the screen.
@@ -90,10 +93,15 @@ buy_near() {
   e2e_click 450 "$1"
   while read -r column row; do
     e2e_click "$(cell_x "$column")" "$(cell_y "$row")"
-    if changed "$WORK/before_buy.png" 203 4 80 24; then
-      SPOT=("$column" "$row")
-      return 0
-    fi
+    # A loaded machine may take a while to draw the bought building; a click
+    # on it then would open its panel.
+    for _ in 1 2 3 4 5 6; do
+      if changed "$WORK/before_buy.png" 203 4 80 24; then
+        SPOT=("$column" "$row")
+        return 0
+      fi
+      sleep 0.2
+    done
   done < <(cells_around "$2" "$3")
   e2e_fail "no free spot near $2,$3"
 }
@@ -153,13 +161,12 @@ e2e_click 50 10
 e2e_wait_for 3 e2e_in_game
 
 e2e_step "waiting for the end of the clock"
-# The clock runs out; above the list the end-of-game screen is nothing but
-# its picture.
+# The clock jumps ahead; the game counts at most one second a frame, so it
+# still ends through every second of its count.
+echo "+0 x25" >"$WORK/clock"
+# Above the list the end-of-game screen is nothing but its picture.
 e2e_wait_for 300 e2e_shows "$WORK/ref/scoreboard.png" 0 0 640 $LIST_TOP
-elapsed=$(($(date +%s) - started))
-[ $elapsed -ge $((1440 * 7 / SPEED / 10)) ] || e2e_fail "1440 game seconds took only $elapsed s at $SPEED times speed"
 
-# differs <png> <x> <y> <width> <height>: pixels drawn over the score board.
 e2e_step "the end-of-game screen"
 differs() { e2e_differing "$1" "$WORK/ref/scoreboard.png" "$2" "$3" "$4" "$5"; }
 e2e_type_burst z e d
