@@ -78,8 +78,7 @@ e2e_teardown() {
 # exit status, a backtrace of all its threads when alive, its standard error,
 # a picture of the whole screen and the score server's log.
 e2e_diagnose() {
-  local pid
-  pid=$(e2e_game_process)
+  local pid=${GAME_PID:-}
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     echo "--- the game (pid $pid) is alive; its threads:" >&2
     timeout 60 gdb -batch -p "$pid" -ex 'thread apply all bt 25' 2>&1 |
@@ -139,7 +138,8 @@ e2e_stop_xvfb() {
 
 # e2e_start [prefix command...] -- [game args...]: starts the game in the
 # background, on an X server of its own, with standard error in $WORK/stderr;
-# sets GAME_PID. Example: e2e_start faketime -f '+0 x10' -- -32bit
+# sets GAME_PID. The prefix must exec the game (env does), not run it as a
+# child. Example: e2e_start env FAKETIME=... -- -32bit
 # It starts from the folder E2E_START_DIR (default /), never the game's own.
 e2e_start() {
   local prefix=()
@@ -149,25 +149,11 @@ e2e_start() {
   e2e_stop_xvfb
   e2e_start_xvfb
   GAME_STATUS=
-  # A prefix command (faketime) runs the game as its child: both carry the
-  # parent-death signal, so neither outlives the test.
-  (
-    cd "${E2E_START_DIR:-/}"
-    e2e_orphan_proof "${prefix[@]}" setpriv --pdeathsig KILL -- "$GAME" "$@"
-  ) >"$WORK/stdout" 2>"$WORK/stderr" &
+  (cd "${E2E_START_DIR:-/}" && e2e_orphan_proof "${prefix[@]}" "$GAME" "$@") >"$WORK/stdout" 2>"$WORK/stderr" &
   GAME_PID=$!
 }
 
-# e2e_game_process: prints the pid of the game itself (the prefix command's
-# child when there is one).
-e2e_game_process() {
-  [ -n "${GAME_PID:-}" ] || return 0
-  local child
-  child=$(pgrep -P "$GAME_PID" 2>/dev/null | head -n1 || true)
-  echo "${child:-$GAME_PID}"
-}
-
-# e2e_kill_game: ends the game started by e2e_start and its prefix command.
+# e2e_kill_game: ends the game started by e2e_start.
 e2e_kill_game() {
   [ -n "${GAME_PID:-}" ] || return 0
   e2e_signal_game KILL
@@ -175,13 +161,9 @@ e2e_kill_game() {
   GAME_PID=
 }
 
-# e2e_signal_game <signal>: sends a signal to the game and its prefix command.
+# e2e_signal_game <signal>: sends a signal to the game.
 e2e_signal_game() {
-  [ -n "${GAME_PID:-}" ] || return 0
-  local children
-  children=$(pgrep -P "$GAME_PID" 2>/dev/null || true)
-  # shellcheck disable=SC2086
-  kill -"$1" $children "$GAME_PID" 2>/dev/null || true
+  [ -z "${GAME_PID:-}" ] || kill -"$1" "$GAME_PID" 2>/dev/null || true
 }
 
 # e2e_window: waits (up to 30 s) for the game window and sets WINDOW.
