@@ -124,14 +124,9 @@ void Connection::Close() {
 }
 
 bool Connection::Send(const std::string& bytes) {
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        ssize_t count = fd < 0 ? -1 : send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (count <= 0) {
-            return false;
-        }
-        sent += static_cast<std::size_t>(count);
-    }
-    return fd >= 0;
+    // A blocking send queues all of it or fails.
+    return fd >= 0 &&
+           send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
 std::string Connection::Read(std::chrono::milliseconds limit, bool* closed) {

@@ -43,7 +43,6 @@ class Connection {
     explicit Connection(uint16_t port);
     Connection(Connection&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
     ~Connection() { Close(); }
-    bool IsOpen() const { return fd >= 0; }
     bool Send(const std::string& bytes);
     // All that arrives until the server closes (`*closed` = true) or `limit` passes.
     std::string Read(std::chrono::milliseconds limit, bool* closed = nullptr);
