@@ -1,118 +1,106 @@
+// The server's pure code and its store, in-process: request reading, the
+// game's reply, the web page, the command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "server/game_request.h"
 #include "server/score_page.h"
+#include "server/score_store.h"
 #include "server/server_options.h"
 #include "tests/server/server_process.h"
 
 namespace {
 
 const std::string Path = "GET /hwendel/quorvel/save.php?";
-
-std::string WithZero(const std::string& text) {
-    return text + std::string(1, '\0');
-}
+const std::string Zero(1, '\0');
 
 TEST(ConnectionStart, TellsTheGameLineFromHttp) {
-    const std::size_t limit = 64;
-    EXPECT_EQ(ClassifyConnectionStart("", limit), ConnectionStart::NeedMore);
-    EXPECT_EQ(ClassifyConnectionStart("GET /hwendel", limit), ConnectionStart::NeedMore);
-    // The line feed alone is not enough: the zero byte decides.
-    EXPECT_EQ(ClassifyConnectionStart("GET /x?a=1\n", limit), ConnectionStart::NeedMore);
-    EXPECT_EQ(ClassifyConnectionStart(WithZero("GET /x?a=1\n"), limit), ConnectionStart::GameLine);
-    EXPECT_EQ(ClassifyConnectionStart("GET /x?a=1\nHost: y\r\n", limit), ConnectionStart::Http);
-    EXPECT_EQ(ClassifyConnectionStart("GET /scores HTTP/1.1\r\n", limit), ConnectionStart::Http);
-    EXPECT_EQ(ClassifyConnectionStart(WithZero("GET /scores HTTP/1.1\n"), limit), ConnectionStart::Http);
-    EXPECT_EQ(ClassifyConnectionStart(std::string(limit, 'a'), limit), ConnectionStart::TooLong);
-    EXPECT_EQ(ClassifyConnectionStart(std::string(limit - 1, 'a') + "\n", limit), ConnectionStart::TooLong);
-    EXPECT_EQ(ClassifyConnectionStart(std::string(limit - 1, 'a'), limit), ConnectionStart::NeedMore);
-}
-
-TEST(GameRequest, AcceptsWhatTheGameSends) {
-    GameRequest request = ParseGameRequest(SaveLine("Ann+Lee", 5230));
-    EXPECT_EQ(request.verdict, RequestVerdict::Accepted);
-    EXPECT_EQ(request.name, "Ann Lee");
-    EXPECT_EQ(request.score, 5230);
-    EXPECT_TRUE(request.fetch);
-
-    request = ParseGameRequest(SaveLine("unnamed", -17, false));
-    EXPECT_EQ(request.verdict, RequestVerdict::Accepted);
-    EXPECT_EQ(request.name, "unnamed");
-    EXPECT_EQ(request.score, -17);
-    EXPECT_FALSE(request.fetch);
-
-    request = ParseGameRequest(SaveLine("ABCDEFGHIJKLM12", 0));
-    EXPECT_EQ(request.verdict, RequestVerdict::Accepted) << "fifteen characters are allowed";
-    EXPECT_EQ(request.name.size(), 15u);
-
-    // The fields in another order are the same request.
-    request = ParseGameRequest(Path + "fetch=1&checksum=577&score=1&name=Z");
-    EXPECT_EQ(request.verdict, RequestVerdict::Accepted);
-    EXPECT_EQ(request.name, "Z");
-}
-
-TEST(GameRequest, ChecksumWrapsLikeThirtyTwoBitArithmetic) {
-    for (int32_t score : {0, 1, -1, 3721845, 5000000, -4000000, INT32_MAX, INT32_MIN}) {
-        EXPECT_EQ(ScoreChecksum(score), GameChecksum(score)) << score;
-        EXPECT_EQ(ParseGameRequest(SaveLine("Wrap", score)).verdict, RequestVerdict::Accepted) << score;
+    const struct {
+        std::string received;
+        ConnectionStart expected;
+    } cases[] = {
+        {"", ConnectionStart::NeedMore},
+        {"GET /hwendel", ConnectionStart::NeedMore},
+        {"GET /x?a=1\n", ConnectionStart::NeedMore},  // the zero byte decides
+        {"GET /x?a=1\n" + Zero, ConnectionStart::GameLine},
+        {"GET /x?a=1\nHost: y\r\n", ConnectionStart::Http},
+        {"GET /scores HTTP/1.1\r\n", ConnectionStart::Http},
+        {"GET /scores HTTP/1.1\n" + Zero, ConnectionStart::Http},
+        {" HTTP/1.1\n" + Zero, ConnectionStart::Http},
+        {std::string(64, 'a'), ConnectionStart::TooLong},
+        {std::string(63, 'a') + "\n", ConnectionStart::TooLong},
+        {std::string(63, 'a'), ConnectionStart::NeedMore},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClassifyConnectionStart(c.received, 64), c.expected) << c.received;
     }
-    // 5000000 * 577 does not fit: the unwrapped product is refused.
-    std::string unwrapped = Path + "name=Big&score=5000000&checksum=2885000000&fetch=1";
-    EXPECT_EQ(ParseGameRequest(unwrapped).verdict, RequestVerdict::BadChecksum);
-    EXPECT_EQ(ParseGameRequest(Path + "name=A&score=2&checksum=1153&fetch=1").verdict,
-              RequestVerdict::BadChecksum);
-    EXPECT_EQ(ParseGameRequest(Path + "name=A&score=2&checksum=x&fetch=1").verdict,
-              RequestVerdict::BadChecksum);
-    EXPECT_EQ(ParseGameRequest(Path + "name=A&score=2&checksum=&fetch=1").verdict,
-              RequestVerdict::BadChecksum);
 }
 
-TEST(GameRequest, RefusesBadNames) {
+TEST(GameRequest, ReadsEachKindOfLine) {
+    const struct {
+        std::string line;
+        RequestVerdict verdict;
+        bool fetch = true;
+        std::string name = "";
+        int32_t score = 0;
+    } cases[] = {
+        {SaveLine("Ann+Lee", 5230), RequestVerdict::Accepted, true, "Ann Lee", 5230},
+        {SaveLine("unnamed", -17, false), RequestVerdict::Accepted, false, "unnamed", -17},
+        {SaveLine("ABCDEFGHIJKLM12", 0), RequestVerdict::Accepted, true, "ABCDEFGHIJKLM12", 0},
+        // The checksum is score * 577 in wrapping 32-bit arithmetic.
+        {Path + "name=B&score=5000000&checksum=-1409967296", RequestVerdict::Accepted, false, "B", 5000000},
+        {Path + "name=M&score=2147483647&checksum=2147483071", RequestVerdict::Accepted, false, "M",
+         INT32_MAX},
+        {Path + "name=N&score=-2147483648&checksum=-2147483648", RequestVerdict::Accepted, false, "N",
+         INT32_MIN},
+        {Path + "name=O&score=-1&checksum=-577&fetch=1", RequestVerdict::Accepted, true, "O", -1},
+        {Path + "fetch=1&checksum=577&score=1&name=Z", RequestVerdict::Accepted, true, "Z", 1},
+        {Path + "name=Big&score=5000000&checksum=2885000000&fetch=1", RequestVerdict::BadChecksum},
+        {Path + "name=A&score=2&checksum=1153&fetch=1", RequestVerdict::BadChecksum},
+        {Path + "name=A&score=2&checksum=", RequestVerdict::BadChecksum, false},
+        {Path + "name=A|B&score=1&checksum=577", RequestVerdict::BadName, false},
+        {Path + "name=A&checksum=577&fetch=1", RequestVerdict::MissingField},
+        {Path + "score=1&checksum=577&fetch=1", RequestVerdict::MissingField},
+        {Path + "name=A&score=1&fetch=1", RequestVerdict::MissingField},
+        {SaveLine("A", 1) + "&admin=1", RequestVerdict::Malformed},
+        {SaveLine("A", 1) + "&name=B", RequestVerdict::Malformed},
+        {SaveLine("A", 1) + "&", RequestVerdict::Malformed},
+        {Path, RequestVerdict::Malformed, false},
+        {SaveLine("A", 1) + " HTTP/1.0", RequestVerdict::BadFetch, false},
+        {SaveLine("A", 1) + "\r", RequestVerdict::BadFetch, false},
+        {SaveLine("A", 1, false) + "&fetch=0", RequestVerdict::BadFetch, false},
+        // Not a save request: no list either.
+        {"POST /hwendel/quorvel/save.php?name=A&score=1&checksum=577&fetch=1",
+         RequestVerdict::NotASaveRequest, false},
+        {"GET /hwendel/quorvel/save.phpx?name=A&score=1&checksum=577", RequestVerdict::NotASaveRequest,
+         false},
+        {"GET /hwendel/quorvel/save.php", RequestVerdict::NotASaveRequest, false},
+    };
+    for (const auto& c : cases) {
+        GameRequest request = ParseGameRequest(c.line);
+        EXPECT_EQ(request.verdict, c.verdict) << c.line;
+        EXPECT_EQ(request.fetch, c.fetch) << c.line;
+        EXPECT_EQ(request.name, c.name) << c.line;
+        EXPECT_EQ(request.score, c.score) << c.line;
+    }
+    // A refused name or score still asks for the list.
     for (const char* name :
          {"", "Ann%20Lee", "Ann-Lee", "Ann_Lee", "J\xc3\xa4n", "a<b", "ABCDEFGHIJKLM123"}) {
         GameRequest request = ParseGameRequest(SaveLine(name, 10));
         EXPECT_EQ(request.verdict, RequestVerdict::BadName) << name;
-        EXPECT_TRUE(request.fetch) << "the list is still asked for";
-        EXPECT_TRUE(request.name.empty());
+        EXPECT_TRUE(request.fetch && request.name.empty()) << name;
     }
-    EXPECT_EQ(ParseGameRequest(Path + "name=A|B&score=1&checksum=577").verdict, RequestVerdict::BadName);
-    std::string withZero = Path + "name=A" + std::string(1, '\0') + "&score=1&checksum=577";
-    EXPECT_EQ(ParseGameRequest(withZero).verdict, RequestVerdict::BadName);
-}
-
-TEST(GameRequest, RefusesScoresThatAreNotThirtyTwoBitNumbers) {
     for (const char* score : {"2147483648", "-2147483649", "99999999999", "12a", "+5", "-0", "007", "", "-",
                               " 5", "1e3", "0x10"}) {
-        std::string line = Path + "name=A&score=" + score + "&checksum=0&fetch=1";
-        EXPECT_EQ(ParseGameRequest(line).verdict, RequestVerdict::BadScore) << score;
-    }
-    EXPECT_EQ(ParseCanonicalNumber("2147483647"), INT32_MAX);
-    EXPECT_EQ(ParseCanonicalNumber("-2147483648"), INT32_MIN);
-    EXPECT_EQ(ParseCanonicalNumber("0"), 0);
-}
-
-TEST(GameRequest, RefusesMissingFieldsAndJunk) {
-    EXPECT_EQ(ParseGameRequest(Path + "name=A&checksum=577&fetch=1").verdict, RequestVerdict::MissingField);
-    EXPECT_EQ(ParseGameRequest(Path + "score=1&checksum=577&fetch=1").verdict, RequestVerdict::MissingField);
-    EXPECT_EQ(ParseGameRequest(Path + "name=A&score=1&fetch=1").verdict, RequestVerdict::MissingField);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1) + "&admin=1").verdict, RequestVerdict::Malformed);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1) + "&name=B").verdict, RequestVerdict::Malformed);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1) + "&").verdict, RequestVerdict::Malformed);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1) + " HTTP/1.0").verdict, RequestVerdict::BadFetch);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1) + "\r").verdict, RequestVerdict::BadFetch);
-    EXPECT_EQ(ParseGameRequest(SaveLine("A", 1, false) + "&fetch=0").verdict, RequestVerdict::BadFetch);
-    EXPECT_EQ(ParseGameRequest(Path).verdict, RequestVerdict::Malformed);
-
-    for (const std::string& line : {std::string(), std::string("GET / HTTP/1.1"),
-                                    std::string("POST /hwendel/quorvel/save.php?name=A&score=1&checksum=577"),
-                                    std::string("GET /hwendel/quorvel/save.phpx?name=A&score=1&checksum=577"),
-                                    std::string("GET /hwendel/quorvel/save.php")}) {
-        GameRequest request = ParseGameRequest(line);
-        EXPECT_EQ(request.verdict, RequestVerdict::NotASaveRequest) << line;
-        EXPECT_FALSE(request.fetch);
+        EXPECT_EQ(ParseGameRequest(Path + "name=A&score=" + score + "&checksum=0&fetch=1").verdict,
+                  RequestVerdict::BadScore)
+            << score;
     }
     EXPECT_STREQ(VerdictName(RequestVerdict::BadChecksum), "bad-checksum");
 }
@@ -120,92 +108,119 @@ TEST(GameRequest, RefusesMissingFieldsAndJunk) {
 TEST(GameReply, JoinsTheBestFifteenWithPlusForSpaces) {
     EXPECT_EQ(FormatGameReply({}), "!");
     EXPECT_EQ(FormatGameReply({{"Ann Lee", 5230}, {"Bo", -4100}}), "Ann+Lee|5230&Bo|-4100!");
-
+    // A name that reached the database another way must not break the records.
+    EXPECT_EQ(FormatGameReply({{"a&b|c!d+e", 1}}), "a?b?c?d?e|1!");
     std::vector<ScoreRecord> twenty;
     for (int i = 0; i < 20; ++i) {
         twenty.push_back({"p" + std::to_string(i), 100 - i});
     }
     std::string reply = FormatGameReply(twenty);
     EXPECT_EQ(std::count(reply.begin(), reply.end(), '&'), 14);
-    EXPECT_EQ(reply.substr(reply.size() - 7), "p14|86!");
-
-    // A name that reached the database another way must not break the records.
-    EXPECT_EQ(FormatGameReply({{"a&b|c!d+e", 1}}), "a?b?c?d?e|1!");
+    EXPECT_EQ(reply.substr(reply.size() - 8), "&p14|86!");
 }
 
 TEST(ScorePage, CountsAndChoosesPages) {
     EXPECT_EQ(PageCount(0), 1);
-    EXPECT_EQ(PageCount(1), 1);
     EXPECT_EQ(PageCount(ScoresPerPage), 1);
     EXPECT_EQ(PageCount(ScoresPerPage + 1), 2);
-
-    EXPECT_EQ(RequestedPage("", 3), 1);
-    EXPECT_EQ(RequestedPage("page=2", 3), 2);
-    EXPECT_EQ(RequestedPage("x=1&page=3", 3), 3);
-    EXPECT_EQ(RequestedPage("page=9", 3), 3);
-    EXPECT_EQ(RequestedPage("page=0", 3), 1);
-    EXPECT_EQ(RequestedPage("page=-2", 3), 1);
-    EXPECT_EQ(RequestedPage("page=2x", 3), 1);
-    EXPECT_EQ(RequestedPage("page=99999999999999999999", 3), 1);
-    EXPECT_EQ(RequestedPage("page=", 3), 1);
+    const struct {
+        const char* query;
+        int64_t page;
+    } cases[] = {{"", 1},       {"page=2", 2},  {"x=1&page=3", 3}, {"page=9", 3},
+                 {"page=0", 1}, {"page=-2", 1}, {"page=2x", 1},    {"page=99999999999999999999", 1},
+                 {"page=", 1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(RequestedPage(c.query, 3), c.page) << c.query;
+    }
 }
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
-    EXPECT_EQ(HtmlEscape("<a href=\"x\">&'"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;");
-
-    ScorePageView view;
-    view.rows = {{"<script>alert(1)</script>", 900}, {"Bo & Co", 800}};
-    view.page = 2;
-    view.pageCount = 3;
-    view.total = 102;
+    EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
+    ScorePageView view{{{"<script>alert(1)</script>", 900}, {"Bo & Co", 800}}, 2, 3, 102};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
-    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
-    EXPECT_NE(html.find("Bo &amp; Co"), std::string::npos);
-    EXPECT_NE(html.find("href=\"/scores?page=1\""), std::string::npos);
-    EXPECT_NE(html.find("href=\"/scores?page=3\""), std::string::npos);
-    // Ranks go on from the previous page.
-    EXPECT_NE(html.find("<td class=\"rank\">51</td>"), std::string::npos);
-    EXPECT_NE(html.find("<td class=\"rank\">52</td>"), std::string::npos);
-
-    view.page = 1;
-    view.pageCount = 1;
+    for (const char* part : {"&lt;script&gt;alert(1)&lt;/script&gt;", "Bo &amp; Co", "102 scores",
+                             "href=\"/scores?page=1\"", "href=\"/scores?page=3\"",
+                             // ranks go on from the previous page
+                             "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    view = {{{"Solo", 1}}, 1, 1, 1};
     html = RenderScorePage(view);
+    EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
+    EXPECT_NE(RenderScorePage({{}, 1, 1, 0}).find("No scores yet"), std::string::npos);
+}
 
-    view.rows.clear();
-    view.total = 0;
-    EXPECT_NE(RenderScorePage(view).find("No scores yet"), std::string::npos);
+// Every field of the options on one line, so that a case compares them all.
+std::string Describe(const ServerOptions& o) {
+    return o.listen + " " + std::to_string(o.port) + " " + o.database + " " +
+           std::to_string(o.maxConnections) + " " + std::to_string(o.deadline.count()) + " " +
+           std::to_string(o.requestLimit) + (o.showHelp ? " help" : "");
 }
 
 TEST(ServerOptions, ReadsTheCommandLine) {
-    ServerOptions options;
-    EXPECT_EQ(ParseServerOptions({}, options), "");
-    EXPECT_EQ(options.listen, "127.0.0.1");
-    EXPECT_EQ(options.port, 8480);
-    EXPECT_EQ(options.database, "quorvel-scores.db");
+    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 5000 8192";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, defaults},
+        {{"--listen", "0.0.0.0", "--port", "0", "--db", "/tmp/s.db", "--max-connections", "8",
+          "--deadline-ms", "250", "--request-limit", "100"},
+         "0.0.0.0 0 /tmp/s.db 8 250 100"},
+        {{"--help"}, defaults + " help"},
+        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 5000 8192 help"},
+        // A refused value leaves the default.
+        {{"--port", "65536"}, "refused " + defaults},
+        {{"--port", "-1"}, "refused " + defaults},
+        {{"--port"}, "refused " + defaults},
+        {{"--max-connections", "0"}, "refused " + defaults},
+        {{"--deadline-ms", "9x"}, "refused " + defaults},
+        {{"--verbose"}, "refused " + defaults},
+        {{"--db", ""}, "refused " + defaults},
+        {{"--listen", ""}, "refused " + defaults},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        ServerOptions options;
+        std::string error = ParseServerOptions(arguments, options);
+        EXPECT_EQ((error.empty() ? "" : "refused ") + Describe(options), expected) << error;
+    }
+}
 
-    EXPECT_EQ(ParseServerOptions({"--listen", "0.0.0.0", "--port", "0", "--db", "/tmp/s.db",
-                                  "--max-connections", "8", "--deadline-ms", "250", "--request-limit", "100"},
-                                 options),
-              "");
-    EXPECT_EQ(options.listen, "0.0.0.0");
-    EXPECT_EQ(options.port, 0);
-    EXPECT_EQ(options.database, "/tmp/s.db");
-    EXPECT_EQ(options.maxConnections, 8u);
-    EXPECT_EQ(options.deadline.count(), 250);
-    EXPECT_EQ(options.requestLimit, 100u);
+// "name score" of each record, joined by "|".
+std::string Joined(const std::vector<ScoreRecord>& records) {
+    std::string text;
+    for (const ScoreRecord& record : records) {
+        text += (text.empty() ? "" : "|") + record.name + " " + std::to_string(record.score);
+    }
+    return text;
+}
 
-    ServerOptions fresh;
-    EXPECT_NE(ParseServerOptions({"--port", "65536"}, fresh), "");
-    EXPECT_NE(ParseServerOptions({"--port", "-1"}, fresh), "");
-    EXPECT_NE(ParseServerOptions({"--port"}, fresh), "");
-    EXPECT_NE(ParseServerOptions({"--max-connections", "0"}, fresh), "");
-    EXPECT_NE(ParseServerOptions({"--verbose"}, fresh), "");
-    EXPECT_NE(ParseServerOptions({"--db", ""}, fresh), "");
-    EXPECT_EQ(fresh.port, 8480) << "a refused value leaves the default";
-    EXPECT_EQ(ParseServerOptions({"--help"}, fresh), "");
-    EXPECT_TRUE(fresh.showHelp);
+TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
+    TempFolder folder;
+    std::string path = folder.File("scores.db");
+    {
+        ScoreStore store(path);
+        EXPECT_EQ(Joined(store.Best(0, 15)), "");
+        for (auto [name, score] : std::vector<std::pair<std::string, int32_t>>{
+                 {"first", 500}, {"low", INT32_MIN}, {"second", 500}, {"top", INT32_MAX}, {"third", 500}}) {
+            store.Add(name, score);
+        }
+        store.Add("x'); DROP TABLE scores; --", -3);  // data, never SQL text
+        EXPECT_TRUE(std::filesystem::exists(path + "-wal")) << "write-ahead log";
+    }
+    ScoreStore again(path);
+    EXPECT_EQ(again.Count(), 6);
+    EXPECT_EQ(Joined(again.Best(0, 15)),
+              "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
+    EXPECT_EQ(Joined(again.Best(2, 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(again.Best(6, 10)), "");
+}
+
+TEST(ScoreStore, ReportsAFileItCannotOpen) {
+    TempFolder folder;
+    EXPECT_THROW(ScoreStore(folder.File("no/such/folder/scores.db")), std::runtime_error);
+    std::ofstream(folder.File("text.db"))
+        << "this is not a database, just some words that fill the header page\n";
+    EXPECT_THROW(ScoreStore(folder.File("text.db")), std::runtime_error);
 }
 
 }  // namespace

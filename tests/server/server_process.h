@@ -3,107 +3,65 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
-// A temporary folder removed with everything in it at the end of a test.
-class TempFolder {
-  public:
+// A fresh folder under /tmp, removed with all it holds at the end.
+struct TempFolder {
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path; }
     std::string File(const std::string& name) const { return path + "/" + name; }
-
-  private:
     std::string path;
 };
 
-// The real quorvel-scores binary on a free port. Its standard error is read
-// by a thread of its own, so the server never blocks on a full pipe.
+// The real quorvel-scores on a free port ("--port 0"), its standard error in
+// `logFile`. The child is killed when the test process dies, even by
+// SIGKILL, so a test that is cut short never leaves a server behind.
 class ServerProcess {
   public:
-    // Starts the server with "--port 0" and the given extra arguments, and
-    // waits for its "listening on" line. Fails the test (throws) otherwise.
-    explicit ServerProcess(const std::vector<std::string>& arguments);
+    // Throws when the server exits instead of printing its "listening on" line.
+    ServerProcess(const std::string& logFile, const std::vector<std::string>& arguments);
     ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-
     uint16_t Port() const { return port; }
-    pid_t Pid() const { return pid; }
-    void Signal(int signalNumber);
-    // The exit status (128 + n when killed by signal n), or nothing if the
-    // process still runs after `limit`.
-    std::optional<int> WaitForExit(std::chrono::milliseconds limit);
-    std::vector<std::string> LogLines();
-    bool WaitForLog(const std::string& fragment, std::chrono::milliseconds limit);
+    void Signal(int number);
+    // The exit status (128 + n when killed by signal n); -1 if still running after `limit`.
+    int WaitForExit(std::chrono::milliseconds limit);
+    std::string Log() const;
 
   private:
-    void ReadLog();
-
+    std::string logFile;
     pid_t pid = -1;
-    int logFd = -1;
+    int status = -1;
     uint16_t port = 0;
-    bool exited = false;
-    int exitStatus = 0;
-    std::thread reader;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> lines;
-    bool logClosed = false;
 };
 
-// An owned socket descriptor.
+// A client socket to 127.0.0.1.
 class Connection {
   public:
-    explicit Connection(uint16_t port);  // connects to 127.0.0.1; IsOpen tells
-    ~Connection();
-    Connection(Connection&& other) noexcept : fd(other.fd) { other.fd = -1; }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Connection& operator=(Connection&& other) noexcept {
-        if (this != &other) {
-            Close();
-            fd = other.fd;
-            other.fd = -1;
-        }
-        return *this;
-    }
-
-    bool IsOpen() const { return fd >= 0; }
+    explicit Connection(uint16_t port);
+    Connection(Connection&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    ~Connection() { Close(); }
     bool Send(const std::string& bytes);
-    // Reads until the peer closes or `limit` passes.
-    std::string ReadUntilClosed(std::chrono::milliseconds limit, bool* closed = nullptr);
-    // True when the peer closed (or reset) within `limit` without sending anything.
-    bool ClosedWithoutData(std::chrono::milliseconds limit);
+    // All that arrives until the server closes (`*closed` = true) or `limit` passes.
+    std::string Read(std::chrono::milliseconds limit, bool* closed = nullptr);
     void Close();
 
   private:
     int fd = -1;
 };
 
-// The checksum the game sends: score * 577 in wrapping 32-bit arithmetic.
-int32_t GameChecksum(int32_t score);
-
 // The game's request line, without its "\n" and zero byte.
 std::string SaveLine(const std::string& wireName, int32_t score, bool fetch = true);
-
-// Sends a game request (line, "\n", zero byte) and returns all that came back.
+// Sends `line`, "\n" and the zero byte as the game does; returns all that came back.
 std::string GameExchange(uint16_t port, const std::string& line);
 
 struct HttpReply {
-    int status = 0;
-    std::string head;
-    std::string body;
+    int status = 0;  // 0 unless the reply starts with "HTTP/1.1 "
+    std::string raw;
 };
-
-// One HTTP/1.1 GET with "Connection: close".
-HttpReply HttpGet(uint16_t port, const std::string& target);
-HttpReply ParseHttpReply(const std::string& raw);
+// Sends `request` as it is, on a connection of its own.
+HttpReply HttpExchange(uint16_t port, const std::string& request);
+// "GET target HTTP/1.1" with "Connection: close".
+std::string Get(const std::string& target);
