@@ -372,37 +372,25 @@ e2e_extract_pictures() {
   convert "$WORK/ref/help3.png" -alpha off -depth 8 \
     \( "$WORK/ref/helpbox.png" -alpha off -depth 8 -transparent white \) \
     -geometry "+$((320 - BOX_W / 2))+$((240 - BOX_H / 2))" -composite -alpha off "$WORK/ref/page4.png"
-  # Counts of the word colours in the menu picture itself, per word box.
+  # How much light red the menu picture itself holds in each word's box.
   MENU_BG_LIGHT=()
-  MENU_BG_RED=()
   for i in 0 1 2; do
-    MENU_BG_LIGHT[i]=$(e2e_colour_count "$WORK/ref/start_menu.png" $MENU_X "${MENU_Y[i]}" \
-      "${MENU_WORD[@]}" 255 128 128)
-    MENU_BG_RED[i]=$(e2e_colour_count "$WORK/ref/start_menu.png" $MENU_X "${MENU_Y[i]}" \
-      "${MENU_WORD[@]}" 255 0 0)
+    MENU_BG_LIGHT[i]=$(e2e_colour_count "$WORK/ref/start_menu.png" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 128 128)
   done
 }
 
 # e2e_menu_state <png>: prints the highlighted entry (0 Begin, 1 Help, 2 Quit)
-# when the picture is the main menu with exactly that word in light red and
-# the other two in red; prints "none" otherwise.
+# when the picture is the main menu with exactly that word in light red;
+# prints something else otherwise.
 e2e_menu_state() {
-  local shot=$1 i light red highlighted=none plain=0
+  local i lit=
   # Away from the words the screen is the menu picture.
-  if [ "$(e2e_differing "$shot" "$WORK/ref/start_menu.png" 360 0 280 480)" != "0" ]; then
-    echo none
-    return
-  fi
+  [ "$(e2e_differing "$1" "$WORK/ref/start_menu.png" 360 0 280 480)" = "0" ] || { echo none; return; }
   for i in 0 1 2; do
-    light=$(($(e2e_colour_count "$shot" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 128 128) - MENU_BG_LIGHT[i]))
-    red=$(($(e2e_colour_count "$shot" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 0 0) - MENU_BG_RED[i]))
-    if [ $light -gt 100 ] && [ $red -le 0 ] && [ "$highlighted" = none ]; then
-      highlighted=$i
-    elif [ $red -gt 100 ] && [ $light -le 0 ]; then
-      plain=$((plain + 1))
-    fi
+    [ $(($(e2e_colour_count "$1" $MENU_X "${MENU_Y[i]}" "${MENU_WORD[@]}" 255 128 128) - MENU_BG_LIGHT[i])) -gt 100 ] &&
+      lit+=$i
   done
-  [ $plain -eq 2 ] && echo "$highlighted" || echo none
+  echo "${lit:-none}"
 }
 
 # e2e_menu_is <entry>: the game window shows the menu with that entry lit.
