@@ -43,13 +43,12 @@ e2e_setup() {
   mkdir -m 700 "$WORK/runtime"
   export XDG_RUNTIME_DIR="$WORK/runtime"
   trap e2e_teardown EXIT
-  trap 'e2e_fail "the test ran out of its $limit s"' USR1
+  E2E_LIMIT=$limit
+  trap 'e2e_fail "the test ran out of its $E2E_LIMIT s"' USR1
   trap 'e2e_fail "stopped by a signal"' TERM INT
-  local script=$$
-  (
-    trap - EXIT USR1 TERM INT
-    sleep "$limit" && kill -USR1 "$script"
-  ) </dev/null >/dev/null 2>&1 &
+  # The timer (a read that times out: no sleep left behind) dies with the
+  # script, so it never signals a later process given the script's number.
+  (e2e_orphan_proof bash -c 'exec 3<> <(:); read -r -t "$1" -u 3 || kill -USR1 "$2"' deadline "$limit" $$) </dev/null >/dev/null 2>&1 &
   DEADLINE_PID=$!
 }
 
