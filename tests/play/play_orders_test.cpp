@@ -143,13 +143,20 @@ TEST_F(PlayTest, LeftClicksGoToTheInformationPanelThenTheFreeElvesPanel) {
 
 TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
     StartGame();
-    const std::string bought = "Building successfully bought!";
+    // Centred on x = 320: a text 201 pixels wide starts at 220.
+    std::string wide;
+    for (int m = 0; m < 30 && wide.empty(); ++m) {
+        for (int i = 0; i < 80 && wide.empty(); ++i) {
+            const std::string candidate = std::string(m, 'M') + std::string(i, 'i');
+            wide = guiFont.TextWidth(candidate) == 201 ? candidate : "";
+        }
+    }
+    ASSERT_FALSE(wide.empty()) << "no test text of width 201 in this font";
     TestClock::Set(10000);
-    state->SetMessage(bought, 3000);
+    state->SetMessage(wide, 3000);
     TestClock::Set(12999);
     Frame();
-    EXPECT_TRUE(
-        ShowsOutlinedText(Screen(), 320 - guiFont.TextWidth(bought) / 2, 64, bought, DarkRed, TextGrey));
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 220, 64, wide, DarkRed, TextGrey));
     TestClock::Set(13000);
     Frame();
     EXPECT_TRUE(state->messageText.empty());
@@ -166,7 +173,7 @@ TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
 
     // Two messages in one frame: the second one, with its own time-out.
     TestClock::Set(20000);
-    state->SetMessage(bought, 3000);
+    state->SetMessage(wide, 3000);
     TestClock::Set(21000);
     state->SetMessage("You don't have enough money!", 3000);
     TestClock::Set(23999);
@@ -175,24 +182,9 @@ TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
     TestClock::Set(24000);
     Frame();
     EXPECT_TRUE(state->messageText.empty());
-    state->SetMessage(bought, 3000);
+    state->SetMessage(wide, 3000);
     state->ClearMessage();
     EXPECT_EQ(state->messageTimeout, 3000) << "clearing leaves the time-out";
-}
-
-TEST_F(PlayTest, MessageOfWidth201StartsAtX220) {
-    StartGame();
-    std::string text;
-    for (int wide = 0; wide < 30 && text.empty(); ++wide) {
-        for (int narrow = 0; narrow < 80 && text.empty(); ++narrow) {
-            const std::string candidate = std::string(wide, 'M') + std::string(narrow, 'i');
-            text = guiFont.TextWidth(candidate) == 201 ? candidate : "";
-        }
-    }
-    ASSERT_FALSE(text.empty()) << "no test text of width 201 in this font";
-    state->SetMessage(text, -1);
-    Frame();
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 220, 64, text, DarkRed, TextGrey));
 }
 
 TEST_F(PlayTest, OverlaysHideWhileASelectionStepWaits) {

@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,17 +29,11 @@ int ListenOnLoopback(int backlog, uint16_t& port) {
     return fd;
 }
 
-// Short waits, so that the worker notices when the test is over.
-bool Readable(int fd) {
-    pollfd entry{fd, POLLIN, 0};
-    return poll(&entry, 1, 50) > 0;
-}
-
 }  // namespace
 
-LoopbackServer::LoopbackServer(Answer answer, std::string reply) : reply(std::move(reply)) {
+LoopbackServer::LoopbackServer(Answer answer, std::string reply) {
     // The kernel completes connections into the listen queue without accept():
-    // unserved, they are silent. With a backlog of 0 and one connection
+    // unserved, they stay silent. With a backlog of 0 and one connection
     // queued, it drops further attempts, which then hang.
     listener = ListenOnLoopback(answer == Answer::NeverAccept ? 0 : 4, port);
     if (answer == Answer::NeverAccept) {
@@ -50,23 +43,32 @@ LoopbackServer::LoopbackServer(Answer answer, std::string reply) : reply(std::mo
             throw std::runtime_error("cannot fill the listen queue");
         }
     } else if (answer == Answer::Reply) {
-        worker = std::thread([this] { Serve(); });
+        worker = std::thread([this, reply] {
+            const int client = accept(listener, nullptr, nullptr);
+            for (char byte = 1; client >= 0 && byte != '\0' && recv(client, &byte, 1, 0) == 1;) {
+                received.push_back(byte);
+            }
+            if (client >= 0) {
+                send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+                close(client);
+            }
+        });
     }
 }
 
 LoopbackServer::~LoopbackServer() {
-    stopping = true;
+    shutdown(listener, SHUT_RDWR);  // wakes an accept that nobody answered
     if (worker.joinable()) {
         worker.join();
     }
-    if (queueFiller >= 0) {
-        close(queueFiller);
-    }
+    close(queueFiller);
     close(listener);
 }
 
-std::string LoopbackServer::Received() const {
-    std::lock_guard<std::mutex> hold(lock);
+std::string LoopbackServer::Received() {
+    if (worker.joinable()) {
+        worker.join();
+    }
     return received;
 }
 
@@ -74,24 +76,4 @@ uint16_t LoopbackServer::ClosedPort() {
     uint16_t port = 0;
     close(ListenOnLoopback(1, port));
     return port;
-}
-
-void LoopbackServer::Serve() {
-    int client = -1;
-    while (!stopping && client < 0) {
-        client = Readable(listener) ? accept(listener, nullptr, nullptr) : -1;
-    }
-    for (char byte = 1; !stopping && byte != '\0';) {
-        if (Readable(client)) {
-            if (recv(client, &byte, 1, 0) != 1) {
-                break;
-            }
-            std::lock_guard<std::mutex> hold(lock);
-            received.push_back(byte);
-        }
-    }
-    if (client >= 0) {
-        send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
-        close(client);
-    }
 }

