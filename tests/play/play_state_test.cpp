@@ -5,22 +5,21 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 namespace {
 
 TEST_F(PlayTest, LoadStartsAFreshGameAndTwoGamesShareNothing) {
     StartGame();
     PlayState& first = *state;
-    EXPECT_EQ(first.economy.Money(), 5000);
-    EXPECT_EQ(first.economy.Wood() + first.economy.Steel() + first.economy.Plastic(), 0);
-    EXPECT_TRUE(first.economy.buildings.empty() && first.economy.elves.empty());
-    EXPECT_FALSE(first.buildMenuOpen || first.quitMenuOpen);
-    EXPECT_EQ(first.buildMenuHover, -1);
-    EXPECT_EQ(first.quitMenuHover, -1);
-    EXPECT_TRUE(first.returnToMenu);
-    EXPECT_TRUE(first.messageText.empty());
-    EXPECT_EQ(first.secondsLeft, 1440);
-    EXPECT_EQ(first.lastElfStep, 5000u);
+    const Economy& economy = first.economy;
+    EXPECT_EQ(std::tuple(economy.Money(), economy.Wood(), economy.Steel(), economy.Plastic()),
+              std::tuple(5000, 0, 0, 0));
+    EXPECT_TRUE(economy.buildings.empty() && economy.elves.empty() && first.messageText.empty());
+    EXPECT_EQ(std::tuple(first.buildMenuOpen, first.quitMenuOpen, first.returnToMenu),
+              std::tuple(false, false, true));
+    EXPECT_EQ(std::tuple(first.buildMenuHover, first.quitMenuHover, first.secondsLeft, first.lastElfStep),
+              std::tuple(-1, -1, 1440, 5000u));
     EXPECT_TRUE(first.popSound && first.buildSound && first.walkSound);
     EXPECT_FALSE(FileExists("temp.tmp")) << "the scratch file goes with the packages";
 

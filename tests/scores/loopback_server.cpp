@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -42,16 +43,20 @@ LoopbackServer::LoopbackServer(Answer answer, std::string reply) {
         if (connect(queueFiller, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             throw std::runtime_error("cannot fill the listen queue");
         }
-    } else if (answer == Answer::Reply) {
-        worker = std::thread([this, reply] {
+    } else if (answer != Answer::Silent) {
+        worker = std::thread([this, answer, reply] {
             const int client = accept(listener, nullptr, nullptr);
             for (char byte = 1; client >= 0 && byte != '\0' && recv(client, &byte, 1, 0) == 1;) {
                 received.push_back(byte);
             }
-            if (client >= 0) {
-                send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
-                close(client);
+            const bool trickle = answer == Answer::Trickle;
+            for (std::size_t sent = 0; client >= 0 && sent < reply.size();) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(trickle ? 150 : 0));
+                const ssize_t n =
+                    send(client, reply.data() + sent, trickle ? 1 : reply.size() - sent, MSG_NOSIGNAL);
+                sent = n > 0 ? sent + static_cast<std::size_t>(n) : reply.size();
             }
+            close(client);
         });
     }
 }

@@ -10,6 +10,7 @@ class LoopbackServer {
   public:
     enum class Answer {
         Reply,       // send the reply text, then close
+        Trickle,     // the same, one byte at a time with pauses between them
         Silent,      // let the connection be made, never answer
         NeverAccept  // listen with a full queue: connecting hangs
     };

@@ -23,6 +23,14 @@ TEST(ScoreExchange, SendsTheRequestAndReadsTheListUpToTheMark) {
     EXPECT_EQ(result.scores.values, (std::vector<std::string>{"5230", "4100"}));
 }
 
+TEST(ScoreExchange, ReplyInSlowPiecesIsReadWhole) {
+    LoopbackServer server(LoopbackServer::Answer::Trickle, "A|1!");
+    const ExchangeResult result = Exchange(server.Port());
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(result.scores.names, std::vector<std::string>{"A"});
+    EXPECT_EQ(result.scores.values, std::vector<std::string>{"1"});
+}
+
 TEST(ScoreExchange, ConnectionClosedBeforeTheMarkKeepsWhatArrived) {
     LoopbackServer partial(LoopbackServer::Answer::Reply, "Ann|5230&Bo|41");
     ExchangeResult result = Exchange(partial.Port());
