@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,7 +26,7 @@ TEST(ScoreExchange, SendsTheRequestAndReadsTheListUpToTheMark) {
 
 TEST(ScoreExchange, ReplyInSlowPiecesIsReadWhole) {
     LoopbackServer server(LoopbackServer::Answer::Trickle, "A|1!");
-    const ExchangeResult result = Exchange(server.Port());
+    const ExchangeResult result = Exchange(server.Port(), ExchangeLimits{});  // the default, ample time
     EXPECT_FALSE(result.failed);
     EXPECT_EQ(result.scores.names, std::vector<std::string>{"A"});
     EXPECT_EQ(result.scores.values, std::vector<std::string>{"1"});
