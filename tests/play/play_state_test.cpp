@@ -1,48 +1,32 @@
 #include "engine/errors.h"
-#include "engine/video.h"
 #include "rules/building.h"
 #include "rules/elf.h"
 #include "tests/play/play_fixture.h"
 
-#include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 namespace {
 
 TEST_F(PlayTest, LoadStartsAFreshGameAndTwoGamesShareNothing) {
     StartGame();
     PlayState& first = *state;
-    EXPECT_EQ(first.economy.Money(), 5000);
-    EXPECT_EQ(first.economy.Wood() + first.economy.Steel() + first.economy.Plastic(), 0);
-    EXPECT_TRUE(first.economy.buildings.empty());
-    EXPECT_TRUE(first.economy.elves.empty());
-    EXPECT_FALSE(first.buildMenuOpen);
-    EXPECT_FALSE(first.quitMenuOpen);
-    EXPECT_EQ(first.buildMenuHover, -1);
-    EXPECT_EQ(first.quitMenuHover, -1);
-    EXPECT_TRUE(first.returnToMenu);
-    EXPECT_TRUE(first.messageText.empty());
-    EXPECT_EQ(first.secondsLeft, 1440);
-    EXPECT_EQ(first.lastElfStep, 5000u);
-    EXPECT_TRUE(SameColour(first.textColour, TextGrey));
+    const Economy& economy = first.economy;
+    EXPECT_EQ(std::tuple(economy.Money(), economy.Wood(), economy.Steel(), economy.Plastic()),
+              std::tuple(5000, 0, 0, 0));
+    EXPECT_TRUE(economy.buildings.empty() && economy.elves.empty() && first.messageText.empty());
+    EXPECT_EQ(std::tuple(first.buildMenuOpen, first.quitMenuOpen, first.returnToMenu),
+              std::tuple(false, false, true));
+    EXPECT_EQ(std::tuple(first.buildMenuHover, first.quitMenuHover, first.secondsLeft, first.lastElfStep),
+              std::tuple(-1, -1, 1440, 5000u));
     EXPECT_TRUE(first.popSound && first.buildSound && first.walkSound);
-    EXPECT_FALSE(first.topBarPictures[0].IsEmpty());
-    EXPECT_FALSE(first.topBarPictures[1].IsEmpty());
     EXPECT_FALSE(FileExists("temp.tmp")) << "the scratch file goes with the packages";
 
     first.economy.money = 17;
-    first.buildMenuOpen = true;
-    first.SetMessage("Building successfully bought!", 3000);
-    AddBuilding(Office, 0, 0);
-
     PlayState second(nullptr);
     second.Load();
     EXPECT_EQ(second.economy.Money(), 5000);
-    EXPECT_TRUE(second.economy.buildings.empty());
-    EXPECT_FALSE(second.buildMenuOpen);
-    EXPECT_TRUE(second.messageText.empty());
-    EXPECT_EQ(second.secondsLeft, 1440);
     bool sameObjects = true;
     for (int c = 0; c < MapColumns; ++c) {
         for (int r = 0; r < MapRows; ++r) {
@@ -50,61 +34,45 @@ TEST_F(PlayTest, LoadStartsAFreshGameAndTwoGamesShareNothing) {
         }
     }
     EXPECT_FALSE(sameObjects) << "every game generates its own map";
-    EXPECT_EQ(first.economy.Money(), 17);
 }
 
-TEST_F(PlayTest, LoadFailsOnAnUnreadableSoundAfterLoadingTheOthers) {
+TEST_F(PlayTest, LoadFailures) {
     WriteGamePackages("this is not a sound");
-    PlayState game(&endOfGame);
+    PlayState game;
     try {
         game.Load();
-        FAIL() << "a sample that does not load must fail the set-up";
-    } catch (const VEKException& failure) {
-        FAIL() << "unexpected engine failure " << failure.what();
+        ADD_FAILURE() << "a sample that does not load must fail the set-up";
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(), "Failed to load sounds!");
     }
-    EXPECT_TRUE(game.popSound);
+    EXPECT_TRUE(game.popSound && game.walkSound) << "the test comes after all three loads";
     EXPECT_FALSE(game.buildSound);
-    EXPECT_TRUE(game.walkSound) << "the test comes after all three loads";
-}
 
-TEST_F(PlayTest, LoadFailuresOfPackagesStopAtOnce) {
+    // A missing member is the package's report, and no step follows it.
     WriteGamePackages("");
-    {
-        PlayState game;
-        EXPECT_THROW(game.Load(), FileLoadingFailed) << "a missing member is the package's report";
-        EXPECT_TRUE(game.popSound);
-        EXPECT_FALSE(game.walkSound) << "no step after the failing one";
-    }
-    WriteGamePackages();
-    std::remove("data/gui.rkp");
-    {
-        PlayState game;
-        EXPECT_THROW(game.Load(), FileLoadingFailed);
-        EXPECT_TRUE(game.topBarPictures[0].IsEmpty());
-        EXPECT_FALSE(game.popSound);
-        EXPECT_FALSE(game.map.Kinds().empty()) << "the map comes first";
-    }
+    PlayState other;
+    EXPECT_THROW(other.Load(), FileLoadingFailed);
+    EXPECT_TRUE(other.popSound);
+    EXPECT_FALSE(other.walkSound);
 }
 
 TEST_F(PlayTest, TimeDisplayCountsDownAtMostOneSecondPerFrame) {
     StartGame();
+    PressKey(SDLK_a);
+    PressKey(SDLK_RETURN);
     Frame();
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black));
-
+    EXPECT_TRUE(state->running) << "no other key does anything";
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black, TextGrey));
     TestClock::Advance(999);
     Frame();
     EXPECT_EQ(state->secondsLeft, 1440);
     TestClock::Advance(1);
     Frame();
-    EXPECT_EQ(state->secondsLeft, 1439);
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 23:59", Black));
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 23:59", Black, TextGrey));
 
     // A long frame counts one second and drops the rest of the interval.
     TestClock::Advance(5000);
     Frame();
-    EXPECT_EQ(state->secondsLeft, 1438);
     TestClock::Advance(999);
     Frame();
     EXPECT_EQ(state->secondsLeft, 1438);
@@ -115,143 +83,98 @@ TEST_F(PlayTest, TimeDisplayCountsDownAtMostOneSecondPerFrame) {
     state->secondsLeft = 66;
     TestClock::Advance(1000);
     Frame();
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 1:5", Black));
-    EXPECT_TRUE(state->running);
-
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 1:5", Black, TextGrey));
     state->secondsLeft = 1;
     TestClock::Advance(1000);
     Frame();
     EXPECT_FALSE(state->running);
-    EXPECT_TRUE(state->timeUp);
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 0:0", Black)) << "the last frame is drawn";
-    EXPECT_EQ(TimeLeftText(600), "Time left: 10:0");
-    EXPECT_EQ(TimeLeftText(59), "Time left: 0:59");
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 0:0", Black, TextGrey)) << "the last frame";
 }
 
 TEST_F(PlayTest, ElvesStepAtMostEveryHalfSecond) {
     StartGame();
     AddBuilding(Office, 0, 0);
-    const int elf = AddElf(Worker, 0, 5);
-    state->economy.elves[elf].employed = true;
-    state->economy.elves[elf].WalkTo(10, 5);
+    const int elf = AddElf(Worker, true);
+    state->economy.elves[elf].WalkTo(10, 0);
     const auto column = [&] { return state->economy.elves[elf].x; };
-
     TestClock::Advance(499);
     Frame();
     EXPECT_EQ(column(), 0);
-    EXPECT_EQ(state->lastElfStep, 5000u);
     TestClock::Advance(1);
     Frame();
     EXPECT_EQ(column(), 1);
-    EXPECT_EQ(state->lastElfStep, 5500u);
     Frame();
     EXPECT_EQ(column(), 1);
-
-    // However long the frame, one step.
     TestClock::Advance(3000);
     Frame();
-    EXPECT_EQ(column(), 2);
+    EXPECT_EQ(column(), 2) << "one step however long the frame";
     EXPECT_EQ(state->lastElfStep, 8500u);
 }
 
-TEST_F(PlayTest, EscapeAndClosingTheWindowLeaveWithoutScore) {
-    StartGame();
-    PressKey(SDLK_a);
-    PressKey(SDLK_RETURN);
-    Frame();
-    EXPECT_TRUE(state->running) << "no other key does anything";
-
-    PressKey(SDLK_ESCAPE);
-    Frame();
-    EXPECT_FALSE(state->running);
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black)) << "the frame is finished";
-    EXPECT_TRUE(state->FinishFrames());
-    EXPECT_EQ(endOfGame.calls, 0);
-
-    StartGame();
-    PushQuit();
-    Frame();
-    EXPECT_FALSE(state->running);
-    EXPECT_TRUE(state->FinishFrames()) << "a closed window leads back to the main menu";
-    EXPECT_EQ(endOfGame.calls, 0);
-}
-
-TEST_F(PlayTest, ClockReachingZeroShowsTheScoreEvenWhenThePlayerLeavesInThatFrame) {
-    StartGame();
-    state->economy.money = 3000;
-    state->economy.wood = 7;
-    state->economy.plastic = 2;
-    state->secondsLeft = 1;
-    TestClock::Advance(1000);
-    PressKey(SDLK_ESCAPE);
-    Frame();
-    EXPECT_TRUE(state->FinishFrames());
-    EXPECT_EQ(endOfGame.calls, 1);
-    EXPECT_EQ(endOfGame.lastScore, 3022);
-
-    StartGame();
-    state->economy.steel = 5;
-    Click(50, 10);
-    ASSERT_TRUE(state->quitMenuOpen);
-    Point(100, 70);
-    Frame();
-    ASSERT_EQ(state->quitMenuHover, 4);
-    state->secondsLeft = 1;
-    TestClock::Advance(1000);
-    Press(100, 70);
-    Frame();
-    EXPECT_FALSE(state->running);
-    EXPECT_FALSE(state->FinishFrames()) << "\"Quit to desktop\" still ends the program afterwards";
-    EXPECT_EQ(endOfGame.calls, 2);
-    EXPECT_EQ(endOfGame.lastScore, 5015);
-
-    StartGame();
-    endOfGame.closeWindow = true;
-    state->secondsLeft = 1;
-    TestClock::Advance(1000);
-    Frame();
-    EXPECT_FALSE(state->FinishFrames()) << "the window closed on the end-of-game screen ends the program";
-
-    PlayState alone(nullptr);
-    alone.Load();
-    alone.StartFrames();
-    alone.secondsLeft = 1;
-    TestClock::Advance(1000);
-    alone.RunFrame();
-    EXPECT_TRUE(alone.timeUp);
-    EXPECT_TRUE(alone.FinishFrames()) << "without an end-of-game screen the main menu follows";
-}
-
-TEST_F(PlayTest, ScoreWrapsInsteadOfOverflowing) {
-    StartGame();
-    state->economy.money = 2147483000;
-    state->economy.wood = 1000;
-    EXPECT_EQ(state->Score(), static_cast<int32_t>(2147483000u + 2000u));
-    state->economy.money = -50;
-    state->economy.wood = 0;
-    EXPECT_EQ(state->Score(), -50);
-}
-
-// A clock that runs a second per reading: a whole game passes in moments.
+// A clock that runs a second per reading: the last seconds pass in moments.
 Uint32 fastNow = 0;
 Uint32 FastClock() {
-    fastNow += 1000;
-    return fastNow;
+    return fastNow += 1000;
 }
 
-TEST_F(PlayTest, RunPlaysAWholeGameToItsScoreScreen) {
-    StartGame();
-    state->economy.money = 3000;
-    state->economy.wood = 7;
-    state->economy.plastic = 2;
-    fastNow = 5000;
-    SetClock(FastClock);
-    EXPECT_TRUE(state->Run());
-    SetClock(nullptr);
-    EXPECT_EQ(state->secondsLeft, 0);
-    EXPECT_EQ(endOfGame.calls, 1);
-    EXPECT_EQ(endOfGame.lastScore, 3022);
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 0:0", Black));
+TEST_F(PlayTest, EveryWayOutOfAGame) {
+    enum Way { Escape, CloseWindow, MainMenuEntry, DesktopEntry, ClockRunsOut };
+    // The end-of-game screen comes only when the clock reached zero, also when
+    // the player left in that same frame.
+    const struct {
+        Way way;
+        bool timeUp;
+        bool windowClosedOnScores;
+        bool toMainMenu;
+    } ways[] = {{Escape, false, false, true},        {CloseWindow, false, false, true},
+                {MainMenuEntry, false, false, true}, {DesktopEntry, false, false, false},
+                {Escape, true, false, true},         {DesktopEntry, true, false, false},
+                {ClockRunsOut, true, false, true},   {ClockRunsOut, true, true, false}};
+    for (const auto& w : ways) {
+        StartGame();
+        endOfGame.calls = 0;
+        endOfGame.lastScore = 0;
+        endOfGame.closeWindow = w.windowClosedOnScores;
+        state->economy.money = 3000;
+        state->economy.wood = 7;
+        state->economy.steel = 5;
+        state->economy.plastic = 2;
+        const int entryY = w.way == MainMenuEntry ? 45 : 70;
+        if (w.way == MainMenuEntry || w.way == DesktopEntry) {
+            Click(50, 10);
+            Point(100, entryY);
+            Frame();
+        }
+        state->secondsLeft = w.timeUp ? 1 : 1440;
+        TestClock::Advance(1000);
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        if (w.way == Escape) {
+            PressKey(SDLK_ESCAPE);
+        } else if (w.way == CloseWindow) {
+            SDL_PushEvent(&quit);
+        } else if (w.way != ClockRunsOut) {
+            Press(100, entryY);
+        }
+        bool toMainMenu = false;
+        if (w.way == ClockRunsOut) {
+            fastNow = TestClock::Read();
+            SetClock(FastClock);
+            toMainMenu = state->Run();
+            SetClock(TestClock::Read);
+        } else {
+            Frame();
+            EXPECT_FALSE(state->running);
+            toMainMenu = state->FinishFrames();
+        }
+        const std::string row = std::to_string(&w - ways);
+        EXPECT_EQ(toMainMenu, w.toMainMenu) << row;
+        EXPECT_EQ(endOfGame.calls, w.timeUp ? 1 : 0) << row;
+        EXPECT_EQ(endOfGame.lastScore, w.timeUp ? 3000 + 14 + 15 + 8 : 0) << row;
+    }
+    state->economy.money = 2147483000;
+    state->economy.wood = 1000;
+    EXPECT_EQ(state->Score(), static_cast<int32_t>(2147483000u + 2000u + 15u + 8u)) << "the score wraps";
 }
 
 }  // namespace

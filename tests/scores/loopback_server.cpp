@@ -2,71 +2,78 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace {
 
-int ListenOnLoopback(int backlog, uint16_t& port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in Loopback(uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd, backlog) != 0) {
+    address.sin_port = htons(port);
+    return address;
+}
+
+int ListenOnLoopback(int backlog, uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("cannot listen on loopback");
     }
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(address.sin_port);
     return fd;
 }
 
-// Waits up to the given time for the descriptor to become readable, so that
-// the worker notices when the test is over.
-bool WaitReadable(int fd, int milliseconds) {
-    pollfd entry{fd, POLLIN, 0};
-    return poll(&entry, 1, milliseconds) > 0;
-}
-
 }  // namespace
 
-LoopbackServer::LoopbackServer(Answer answer, std::string reply) : answer(answer), reply(std::move(reply)) {
+LoopbackServer::LoopbackServer(Answer answer, std::string reply) {
+    // The kernel completes connections into the listen queue without accept():
+    // unserved, they stay silent. With a backlog of 0 and one connection
+    // queued, it drops further attempts, which then hang.
+    listener = ListenOnLoopback(answer == Answer::NeverAccept ? 0 : 4, port);
     if (answer == Answer::NeverAccept) {
-        // With a backlog of 0 the queue holds one connection that is never
-        // accepted; the kernel then drops further connection attempts.
-        listener = ListenOnLoopback(0, port);
         queueFiller = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        if (connect(queueFiller, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const sockaddr_in address = Loopback(port);
+        if (connect(queueFiller, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             throw std::runtime_error("cannot fill the listen queue");
         }
-        return;
+    } else if (answer != Answer::Silent) {
+        worker = std::thread([this, answer, reply] {
+            const int client = accept(listener, nullptr, nullptr);
+            for (char byte = 1; client >= 0 && byte != '\0' && recv(client, &byte, 1, 0) == 1;) {
+                received.push_back(byte);
+            }
+            const bool trickle = answer == Answer::Trickle;
+            for (std::size_t sent = 0; client >= 0 && sent < reply.size();) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(trickle ? 150 : 0));
+                const ssize_t n =
+                    send(client, reply.data() + sent, trickle ? 1 : reply.size() - sent, MSG_NOSIGNAL);
+                sent = n > 0 ? sent + static_cast<std::size_t>(n) : reply.size();
+            }
+            close(client);
+        });
     }
-    listener = ListenOnLoopback(4, port);
-    worker = std::thread([this] { Serve(); });
 }
 
 LoopbackServer::~LoopbackServer() {
-    stopping = true;
+    shutdown(listener, SHUT_RDWR);  // wakes an accept that nobody answered
     if (worker.joinable()) {
         worker.join();
     }
-    if (queueFiller >= 0) {
-        close(queueFiller);
-    }
+    close(queueFiller);
     close(listener);
 }
 
-std::string LoopbackServer::Received() const {
-    std::lock_guard<std::mutex> hold(lock);
+std::string LoopbackServer::Received() {
+    if (worker.joinable()) {
+        worker.join();
+    }
     return received;
 }
 
@@ -74,49 +81,4 @@ uint16_t LoopbackServer::ClosedPort() {
     uint16_t port = 0;
     close(ListenOnLoopback(1, port));
     return port;
-}
-
-void LoopbackServer::Serve() {
-    while (!stopping) {
-        if (!WaitReadable(listener, 50)) {
-            continue;
-        }
-        int client = accept(listener, nullptr, nullptr);
-        if (client < 0) {
-            continue;
-        }
-        ++connections;
-        bool complete = false;
-        while (!stopping && !complete) {
-            if (!WaitReadable(client, 50)) {
-                continue;
-            }
-            char byte = 0;
-            if (recv(client, &byte, 1, 0) != 1) {
-                break;
-            }
-            std::lock_guard<std::mutex> hold(lock);
-            received.push_back(byte);
-            complete = byte == '\0';
-        }
-        if (answer == Answer::Reply) {
-            std::size_t sent = 0;
-            while (sent < reply.size()) {
-                ssize_t n = send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0) {
-                    break;
-                }
-                sent += static_cast<std::size_t>(n);
-            }
-        } else {
-            while (!stopping) {
-                WaitReadable(client, 50);
-                char byte = 0;
-                if (recv(client, &byte, 1, MSG_DONTWAIT) == 0) {
-                    break;  // the game gave up and closed its end
-                }
-            }
-        }
-        close(client);
-    }
 }

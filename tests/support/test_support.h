@@ -1,8 +1,10 @@
 #pragma once
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,3 +50,33 @@ std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b);
 
 // The colour of the screen pixel at (x, y).
 SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
+
+// Starts the font library and loads guiFont from an installed font for the
+// lifetime of the guard.
+class FontGuard {
+  public:
+    explicit FontGuard(int pointSize = 16);
+    ~FontGuard();
+    FontGuard(const FontGuard&) = delete;
+    FontGuard& operator=(const FontGuard&) = delete;
+};
+
+// Writes data/buildings.rkp and data/elves.rkp with a 32 x 32 picture in the
+// colour colourOf gives each member, and data/tiles.rkp with a walkable
+// "grass.bmp" and a blocked "rock.bmp".
+void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
+                        SDL_Color rock);
+
+// Whether any pixel in the rectangle (both corners included) has the colour.
+bool AnyPixel(SDL_Surface* screen, int x1, int y1, int x2, int y2, SDL_Color colour);
+
+// Text drawn by guiFont with its top-left corner at (x, y), checked against
+// the font's own rendering: every pixel the glyphs cover has the colour and,
+// when exclusive, no other pixel of the text's box has it (false where other
+// texts may reach into the box).
+::testing::AssertionResult ShowsText(SDL_Surface* screen, int x, int y, const std::string& text,
+                                     SDL_Color colour, bool exclusive = true);
+// The same for an outlined text: copies two pixels left, right, above and
+// below in the outline colour, the text itself in the inner colour on top.
+::testing::AssertionResult ShowsOutlinedText(SDL_Surface* screen, int x, int y, const std::string& text,
+                                             SDL_Color inner, SDL_Color outline, bool exclusive = true);
