@@ -319,12 +319,12 @@ TEST(ArtGenerator, RemakesExactlyWhatTheBuildPacked) {
         sheets += "'" + sheet + "' ";
     }
     ASSERT_EQ(RunGenerator("made", sheets), 0);
-    for (const Members& members : Expected()) {
-        Package package(DataPath(members.package));
+    for (const char* file : {"gui.rkp", "buildings.rkp", "elves.rkp", "tiles.rkp"}) {
+        Package package(DataPath(file));
         for (const std::string& member : package.Names()) {
             const std::string made = member == "palab.ttf" ? std::string(ART_FONT) : "made/" + member;
-            EXPECT_EQ(MemberBytes(members.package, member), ReadFileBytes(made))
-                << member << " in " << members.package << " is not what the generator makes";
+            EXPECT_EQ(MemberBytes(file, member), ReadFileBytes(made))
+                << member << " in " << file << " is not what the generator makes";
         }
     }
 }
