@@ -5,6 +5,7 @@
 #include "engine/package.h"
 #include "engine/text.h"
 #include "tests/support/test_support.h"
+#include "tools/package_writer.h"
 
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -334,4 +336,9 @@ TEST(ArtGenerator, RefusesABrokenSheetWithItsLineAndWritesNothing) {
     EXPECT_NE(RunGenerator("refused", "broken.txt 2> refusal.txt"), 0);
     EXPECT_NE(ReadFileBytes("refusal.txt").find("broken.txt:3"), std::string::npos);
     EXPECT_FALSE(FileExists("refused/bad.png"));
+}
+
+TEST(PackageWriter, PacksNamesOfUpTo63BytesWithAnyKey) {
+    EXPECT_EQ(BuildPackage(255, {{std::string(63, 'n'), "x"}}).substr(0, 6), std::string("RKP1\xff\x01"));
+    EXPECT_THROW(BuildPackage(0, {{std::string(64, 'n'), "x"}}), std::invalid_argument);
 }
