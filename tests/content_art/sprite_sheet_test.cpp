@@ -1,15 +1,12 @@
-// The sheet reader, the canvas and the PNG writer behind every picture.
+// The sheet reader and the canvas behind every picture.
 
 #include "tools/art/sprite_sheet.h"
-#include "engine/image.h"
-#include "tests/support/test_support.h"
 #include "tools/art/canvas.h"
-#include "tools/art/png_file.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -84,32 +81,34 @@ TEST(SpriteSheet, FramesKeepTheirBaseWhereTheyHoldADash) {
 }
 
 TEST(SpriteSheet, MistakesAreReportedWithTheirLine) {
-    EXPECT_NE(Refusal("picture a.png 3 1\nrb\n").find("sheet.txt:2"), std::string::npos);
-    EXPECT_NE(Refusal("picture a.png 2 2\nrb\n").find("grid ends"), std::string::npos);
-    EXPECT_NE(Refusal("\npicture a.png 2 1\nrx\n").find("sheet.txt:3: unknown palette character 'x'"),
-              std::string::npos);
-    EXPECT_NE(Refusal("picture a.png 2 1\nr-\n").find("only allowed in a frame"), std::string::npos);
-    EXPECT_NE(Refusal("frame b.png of a.png\nrr\n").find("not an earlier picture"), std::string::npos);
-    EXPECT_NE(Refusal("scale 16\npicture a.png b.png c.png 4 2\nrrrr\nrrrr\n").find("holds 2 tiles"),
-              std::string::npos);
-    EXPECT_NE(Refusal("scale 3\npicture a.png b.png 2 1\nrr\n").find("whole 32-pixel tiles"),
-              std::string::npos);
-    EXPECT_NE(Refusal("picture a.png 1 1\nr\npicture a.png 1 1\nb\n").find("named twice"), std::string::npos);
-    EXPECT_NE(Refusal("picture a.png 1 1 object 0\nr\n").find("weight"), std::string::npos);
-    EXPECT_NE(Refusal("scale 0\n").find("scale"), std::string::npos);
-    EXPECT_NE(Refusal("paint a.png\n").find("unknown line 'paint'"), std::string::npos);
-    EXPECT_NE(Refusal("colour . 102030\n").find("reserved"), std::string::npos);
-    EXPECT_NE(Refusal("colour q 12345\n").find("six hex digits"), std::string::npos);
+    const std::pair<const char*, const char*> mistakes[] = {
+        {"picture a.png 3 1\nrb\n", "sheet.txt:2"},
+        {"picture a.png 2 2\nrb\n", "grid ends"},
+        {"\npicture a.png 2 1\nrx\n", "sheet.txt:3: unknown palette character 'x'"},
+        {"picture a.png 2 1\nr-\n", "only allowed in a frame"},
+        {"frame b.png of a.png\nrr\n", "not an earlier picture"},
+        {"scale 16\npicture a.png b.png c.png 4 2\nrrrr\nrrrr\n", "holds 2 tiles"},
+        {"scale 3\npicture a.png b.png 2 1\nrr\n", "whole 32-pixel tiles"},
+        {"picture a.png 1 1\nr\npicture a.png 1 1\nb\n", "named twice"},
+        {"picture a.png 1 1 object 0\nr\n", "weight"},
+        {"scale 0\n", "scale"},
+        {"paint a.png\n", "unknown line 'paint'"},
+        {"colour . 102030\n", "reserved"},
+        {"colour q 12345\n", "six hex digits"},
+        {"colour m fa02fc\n", "transparent"},
+    };
+    for (const auto& mistake : mistakes) {
+        EXPECT_NE(Refusal(mistake.first).find(mistake.second), std::string::npos) << mistake.first;
+    }
     EXPECT_THROW(art::ParsePalette("picture a.png 1 1\n", "palette"), art::SheetError);
     EXPECT_EQ(Refusal("colour q 102030\npicture a.png 1 1\nq\n"), "");
 }
 
-TEST(SpriteSheet, ColoursThatTheDisplayWouldKeyOutAreRefused) {
+TEST(SpriteSheet, ColoursNearTheKeyLookLikeItAt16Bits) {
     EXPECT_TRUE(art::LooksLikeKeyAt16Bits(art::Colour{250, 2, 252}, art::Magenta));
     EXPECT_TRUE(art::LooksLikeKeyAt16Bits(art::Magenta, art::Magenta));
     EXPECT_FALSE(art::LooksLikeKeyAt16Bits(art::Colour{247, 0, 255}, art::Magenta));
     EXPECT_FALSE(art::LooksLikeKeyAt16Bits(art::Colour{255, 4, 255}, art::Magenta));
-    EXPECT_NE(Refusal("colour m fa02fc\n").find("transparent"), std::string::npos);
 }
 
 TEST(Canvas, BlitSkipsTheKeyAndClipsAtTheEdges) {
@@ -130,41 +129,4 @@ TEST(Canvas, BlitSkipsTheKeyAndClipsAtTheEdges) {
     const art::Canvas part = target.Cut(3, 3, 2, 2);
     EXPECT_EQ(part.At(0, 0), Red);
     EXPECT_EQ(part.At(1, 1), art::Magenta);
-}
-
-TEST(Canvas, DiceRepeatsItsSequenceAndStaysInRange) {
-    art::Dice first(99);
-    art::Dice second(99);
-    for (int i = 0; i < 1000; ++i) {
-        const int value = first.Roll(3, 7);
-        EXPECT_EQ(value, second.Roll(3, 7));
-        EXPECT_GE(value, 3);
-        EXPECT_LE(value, 7);
-    }
-}
-
-TEST(PngFile, WrittenPicturesDecodeWithTheGamesLoader) {
-    ScreenGuard screen(24);
-    art::Canvas canvas(5, 3, Blue);
-    canvas.Set(4, 2, Red);
-    canvas.Set(0, 1, art::Magenta);
-    art::WritePng("written.png", canvas);
-    SDL_Surface* loaded = LoadImage("written.png");
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(loaded->w, 5);
-    EXPECT_EQ(loaded->h, 3);
-    const auto colour = [&](int x, int y) {
-        LockIfNeeded(loaded);
-        const Uint32 raw = GetPixel(loaded, x, y);
-        UnlockIfNeeded(loaded);
-        SDL_Color c{0, 0, 0, 0};
-        SDL_GetRGB(raw, loaded->format, &c.r, &c.g, &c.b);
-        return art::Colour{c.r, c.g, c.b};
-    };
-    EXPECT_EQ(colour(0, 0), Blue);
-    EXPECT_EQ(colour(4, 2), Red);
-    EXPECT_EQ(colour(0, 1), art::Magenta);
-    FreeSurface(loaded);
-    EXPECT_THROW(art::WritePng("no-such-folder/written.png", canvas), std::runtime_error);
-    std::remove("written.png");
 }

@@ -94,38 +94,42 @@ TEST(Score, RepeatsCopiesAndOrder) {
 
 TEST(Score, MistakesAreReportedWithTheirLine) {
     // Header lines are 1 to 8.
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4 D4 E4\norder a\n"), 10) << "short bar";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4 D4 E4 F4 G4 | C4:w\norder a\n"), 10) << "long bar";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\ntune: C4:h\ntune: C4:h\norder a\n"), 11)
-        << "a line must end on a bar line";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\ndrums: kick:w | %\norder a\n"), 10)
-        << "voices of unequal length";
-    EXPECT_EQ(ErrorLine(Header + "section a\nflute: C4:w\norder a\n"), 10) << "unknown voice";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: H4:w\norder a\n"), 10) << "not a pitch";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C9:w\norder a\n"), 10)
-        << "pitch beyond the module's range";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: snare:w\norder a\n"), 10) << "unknown drum";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:x C4:h.\norder a\n"), 10) << "unknown length";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w@65\norder a\n"), 10) << "volume above 64";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: % \norder a\n"), 10) << "nothing to repeat";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: =a\norder a\n"), 10) << "copy of itself";
-    EXPECT_EQ(ErrorLine(Header + "tune: C4:w\n"), 9) << "notes before any section";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\norder a c\n"), 11) << "unknown section in order";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\norder a\nrestart b\n"), 12)
-        << "restart not in order";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\nsection b\norder a b\n"), 12) << "empty section";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\ntempo 99\norder a\n"), 11)
-        << "header after a section";
+    const struct {
+        std::string text;
+        int line;
+    } mistakes[] = {
+        {"section a\ntune: C4 D4 E4\norder a\n", 10},                      // short bar
+        {"section a\ntune: C4 D4 E4 F4 G4 | C4:w\norder a\n", 10},         // long bar
+        {"section a\ntune: C4:w\ntune: C4:h\ntune: C4:h\norder a\n", 11},  // line ends inside a bar
+        {"section a\ntune: C4:w\ndrums: kick:w | %\norder a\n", 10},       // voices of unequal length
+        {"section a\nflute: C4:w\norder a\n", 10},                         // unknown voice
+        {"section a\ntune: H4:w\norder a\n", 10},                          // not a pitch
+        {"section a\ntune: C9:w\norder a\n", 10},                          // beyond the module's range
+        {"section a\ntune: snare:w\norder a\n", 10},                       // unknown drum
+        {"section a\ntune: C4:x C4:h.\norder a\n", 10},                    // unknown length
+        {"section a\ntune: C4:w@65\norder a\n", 10},                       // volume above 64
+        {"section a\ntune: % \norder a\n", 10},                            // nothing to repeat
+        {"section a\ntune: =a\norder a\n", 10},                            // copy of itself
+        {"tune: C4:w\n", 9},                                               // notes before any section
+        {"section a\ntune: C4:w\norder a c\n", 11},                        // unknown section in order
+        {"section a\ntune: C4:w\norder a\nrestart b\n", 12},               // restart not in order
+        {"section a\ntune: C4:w\nsection b\norder a b\n", 12},             // empty section
+        {"section a\ntune: C4:w\ntempo 99\norder a\n", 11},                // header after a section
+        {"section a\ntune: C4:w\n", 10},                                   // no order at all
+        {"section a\ntune: C4:w\norder a\n", 0},                           // the same score, mended
+    };
+    for (const auto& mistake : mistakes) {
+        EXPECT_EQ(ErrorLine(Header + mistake.text), mistake.line) << mistake.text;
+    }
     EXPECT_EQ(ErrorLine("instrument bell harp\n"), 1) << "unknown instrument kind";
     EXPECT_EQ(ErrorLine("instrument bell glockenspiel\nvoice v harp\n"), 2)
         << "voice with unknown instrument";
     EXPECT_EQ(ErrorLine("tempo 300\n"), 1);
     EXPECT_EQ(ErrorLine("tempo fast\n"), 1);
+    // A sixteenth is not a whole number of rows at three rows a beat.
     EXPECT_EQ(
-        ErrorLine("beat 3\ninstrument b glockenspiel\nvoice v b\nsection a\nv: C4:s C4:h C4:q\norder a\n"), 5)
-        << "a sixteenth is not a whole number of rows at three rows a beat";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\n"), 10) << "no order at all";
-    EXPECT_EQ(ErrorLine(Header + "section a\ntune: C4:w\norder a\n"), 0) << "the same score, mended";
+        ErrorLine("beat 3\ninstrument b glockenspiel\nvoice v b\nsection a\nv: C4:s C4:h C4:q\norder a\n"),
+        5);
 }
 
 TEST(Score, ModuleHasOneChannelPerVoiceAndSplitsLongSections) {

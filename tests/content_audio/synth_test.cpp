@@ -10,16 +10,6 @@
 
 namespace {
 
-uint32_t Dword(const std::string& bytes, size_t at) {
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
-}
-
-int Word(const std::string& bytes, size_t at) {
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8;
-}
-
 // The largest change from one frame to the next inside the signal.
 float LargestStep(const std::vector<float>& signal, size_t begin, size_t end) {
     float step = 0;
@@ -32,23 +22,12 @@ float LargestStep(const std::vector<float>& signal, size_t begin, size_t end) {
 }  // namespace
 
 TEST(WaveFile, HeaderDescribesSixteenBitMonoPcm) {
-    const std::string bytes = audio::EncodeWave({0, 1, -1, 32767, -32768}, 22050);
-    ASSERT_EQ(bytes.size(), 44u + 10u);
-    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-    EXPECT_EQ(Dword(bytes, 4), bytes.size() - 8);
-    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
-    EXPECT_EQ(Dword(bytes, 16), 16u);
-    EXPECT_EQ(Word(bytes, 20), 1) << "PCM";
-    EXPECT_EQ(Word(bytes, 22), 1) << "mono";
-    EXPECT_EQ(Dword(bytes, 24), 22050u);
-    EXPECT_EQ(Dword(bytes, 28), 44100u) << "bytes a second";
-    EXPECT_EQ(Word(bytes, 32), 2);
-    EXPECT_EQ(Word(bytes, 34), 16);
-    EXPECT_EQ(bytes.substr(36, 4), "data");
-    EXPECT_EQ(Dword(bytes, 40), 10u);
-    EXPECT_EQ(Word(bytes, 46), 1);
-    EXPECT_EQ(Word(bytes, 48), 0xFFFF);
-    EXPECT_EQ(Word(bytes, 52), 0x8000);
+    // RIFF size 46, a 16-byte PCM mono format chunk at 22050 Hz (44100 bytes a
+    // second, 2 a frame, 16 bits), then 10 data bytes, little-endian.
+    const std::string expected = std::string("RIFF\x2e\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0", 28) +
+                                 std::string("\x44\xac\0\0\x02\0\x10\0data\x0a\0\0\0", 16) +
+                                 std::string("\0\0\x01\0\xff\xff\xff\x7f\0\x80", 10);
+    EXPECT_EQ(audio::EncodeWave({0, 1, -1, 32767, -32768}, 22050), expected);
 }
 
 TEST(WaveFile, ConversionClampsRoundsAndNormalises) {
@@ -96,10 +75,18 @@ TEST(Synth, EveryInstrumentIsCleanAndLoopsWithoutASeam) {
     EXPECT_THROW(audio::MakeInstrumentSound("harp"), std::invalid_argument);
 }
 
-TEST(Effects, EachEffectIsNormalisedAndFadesInAndOut) {
-    for (const std::string& name : audio::EffectNames()) {
+TEST(Effects, EachEffectIsShortNormalisedAndFadesInAndOut) {
+    const struct {
+        const char* name;
+        double shortest, longest;
+    } lengths[] = {{"pop", 0.1, 0.6}, {"build", 0.6, 2.5}, {"walk", 0.5, 2.0}};
+    ASSERT_EQ(audio::EffectNames().size(), 3u);
+    for (const auto& effect : lengths) {
+        const std::string name = effect.name;
         SCOPED_TRACE(name);
         const std::vector<float> signal = audio::MakeEffect(name);
+        EXPECT_GE(signal.size(), effect.shortest * audio::EffectRate);
+        EXPECT_LE(signal.size(), effect.longest * audio::EffectRate);
         EXPECT_NEAR(Peak(signal, 0, signal.size()), audio::EffectPeak, 1e-4);
         EXPECT_LT(std::fabs(signal.front()), 0.01f);
         EXPECT_LT(Peak(signal, signal.size() - audio::EffectRate / 200, signal.size()), 0.01f)

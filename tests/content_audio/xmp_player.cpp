@@ -28,7 +28,6 @@ XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds, int sol
             result.loopMs = static_cast<int>(result.mono.size() * 1000 / XmpRate);
             result.positionAfterLoop = info.pos;
         }
-        result.estimatedMs = info.total_time;
         const int16_t* buffer = static_cast<const int16_t*>(info.buffer);
         for (int i = 0; i < info.buffer_size / 2; ++i) {
             result.mono.push_back(buffer[i] / 32768.0f);

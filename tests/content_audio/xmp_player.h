@@ -11,7 +11,6 @@ struct XmpRendering {
     std::vector<float> mono;  // full scale is 1.0
     int loopMs = -1;          // when the song first went back to its restart position
     int positionAfterLoop = -1;
-    int estimatedMs = 0;  // libxmp's own estimate of the length before the loop
 };
 
 inline constexpr int XmpRate = 44100;
