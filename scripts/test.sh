@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${QUORVEL_JOBS:-2}
-fuzz_seconds=${QUORVEL_FUZZ_SECONDS:-60}
+fuzz_seconds=${QUORVEL_FUZZ_SECONDS:-30}
 
 bash "$root/scripts/setup.sh"
 
