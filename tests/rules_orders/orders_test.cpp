@@ -104,6 +104,8 @@ class OrdersTest : public RulesTest {
             {"carrier's", Target(carrier) + " mine " + n(carrier.mineIndex) + " foundry " +
                               n(carrier.foundryIndex) + (carrier.onRoute ? " on route" : "")},
             {"carriers", n(economy.buildings[5].carriers)},
+            {"staff",
+             n(economy.buildings[2].workers) + "/" + n(economy.buildings[4].workers)},  // on arrival only
         };
     }
 
