@@ -1,364 +1,277 @@
-#include "tests/rules_orders/economy_fixture.h"
+#include "tests/rules/rules_fixture.h"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
-using OrdersTest = EconomyTest;
+// The orders a player's click can give.
+enum Order { HireElf, PickOffice, Build, SendWorker, PickMine, PickFoundry };
 
-TEST_F(OrdersTest, PreviewStaysWhollyOnTheMap) {
-    economy.StartPlacing(Foundry);
-    economy.MovePreview(639, 100);
-    EXPECT_EQ(economy.preview.x, 17);
-    EXPECT_EQ(economy.preview.y, 2);
-    economy.MovePreview(100000, 100000);
-    EXPECT_EQ(economy.preview.x, 17);
-    EXPECT_EQ(economy.preview.y, 13);
-    economy.MovePreview(-500, -500);
-    EXPECT_EQ(economy.preview.x, 0);
-    EXPECT_EQ(economy.preview.y, 0);
-    economy.MovePreview(17 * 32 - 1, 40);
-    EXPECT_EQ(economy.preview.x, 16);
+// One order given in one state of the game, and its result (OrderResult, or 1/0 for yes/no) and every
+// change. `picked` is what the order follows: the elf type paid for (PickOffice), the chosen worker
+// (SendWorker) or carrier (PickMine), the carrier whose mine was chosen (PickFoundry). `arg` is the
+// menu item (HireElf), the previewed type or 0 when nothing is placed (Build), the carrier's mine
+// beforehand (PickFoundry).
+struct OrderCase {
+    const char* name;
+    int money;
+    int upkeep;        // elves the open office keeps (the other is full)
+    int shortStaffed;  // the mine has 2 workers of 3, the foundry 3 of 4
+    int picked;
+    Order order;
+    int arg;
+    int column;
+    int row;
+    int result;
+    std::string changes;
+};
 
-    economy.StartPlacing(Mine);
-    economy.MovePreview(639, 479);
-    EXPECT_EQ(economy.preview.x, 19);
-    EXPECT_EQ(economy.preview.y, 12);
-    economy.MovePreview(50, 32 + 12 * 32 - 1);
-    EXPECT_EQ(economy.preview.y, 11);
+// The world of every case: a full office (1, 1) and an open one (4, 4), an empty woodworker (8, 3) and
+// a full one (8, 6), a mine (12, 6) (entrance (12, 7)), a foundry (14, 2), iron at (15, 10); a worker
+// (elf 0) at (10, 10) and a carrier (elf 1) at (0, 13).
+// clang-format off
+const std::vector<OrderCase> OrderCases = {
+    {"hiring without the money", 199, 0, 0, -1, HireElf, 7, 0, 0, NotEnoughMoney, ""},
+    {"money is checked before upkeep", 599, 4, 0, -1, HireElf, 8, 0, 0, NotEnoughMoney, ""},
+    {"no office has room", 5000, 4, 0, -1, HireElf, 9, 0, 0, NoOfficeRoom, ""},
+    {"hire a worker", 200, 3, 0, -1, HireElf, 7, 0, 0, OrderDone, "money=0 pending=1 "},
+    {"hire a geologist", 600, 0, 0, -1, HireElf, 8, 0, 0, OrderDone, "money=0 pending=2 "},
+    {"hire a carrier", 400, 0, 0, -1, HireElf, 9, 0, 0, OrderDone, "money=0 pending=3 "},
+    {"the elf into a full office", 0, 0, 0, 2, PickOffice, 0, 1, 1, 0, ""},
+    {"the elf into no office", 0, 0, 0, 2, PickOffice, 0, 8, 3, 0, ""},
+    {"no elf paid for", 0, 0, 0, -1, PickOffice, 0, 4, 4, 0, ""},
+    {"the elf into an office", 0, 3, 0, 2, PickOffice, 0, 4, 4, 1, "pending=-1 elves=3 hired=2@4,4 upkeep=4/4 "},
+    {"nothing placed", 5000, 0, 0, -1, Build, 0, 9, 3, NothingPlaced, ""},
+    {"the spot is checked before the money", 0, 0, 0, -1, Build, Woodworker, 8, 3, InvalidSpot, ""},
+    {"building without the money", 999, 0, 0, -1, Build, Woodworker, 9, 3, NotEnoughMoney, ""},
+    {"buy a woodworker", 1005, 0, 0, -1, Build, Woodworker, 9, 3, OrderDone, "money=5 buildings=8 built=2@9,3 "},
+    {"buy a mine on iron", 4000, 0, 0, -1, Build, Mine, 15, 9, OrderDone, "money=0 buildings=8 built=6@15,9 "},
+    {"a worker to an office", 0, 0, 0, 0, SendWorker, 0, 1, 1, 0, "worker=-1 "},
+    {"a worker to a deposit", 0, 0, 0, 0, SendWorker, 0, 15, 10, 0, "worker=-1 "},
+    {"a worker to a full building", 0, 0, 0, 0, SendWorker, 0, 8, 6, 0, "worker=-1 "},
+    {"a carrier sent to work", 0, 0, 0, 1, SendWorker, 0, 8, 3, 0, "worker=-1 "},
+    {"no worker chosen", 0, 0, 0, -1, SendWorker, 0, 8, 3, 0, ""},
+    {"a worker to work", 0, 0, 0, 0, SendWorker, 0, 8, 3, 1, "worker=-1 walker=8,3 employed "},
+    {"a worker to the mine's top tile", 0, 0, 1, 0, SendWorker, 0, 12, 6, 1, "worker=-1 walker=12,7 employed "},
+    {"a mine not working", 0, 0, 1, 1, PickMine, 0, 12, 7, 0, "carrier=-1 "},
+    {"a foundry for a mine", 0, 0, 0, 1, PickMine, 0, 14, 2, 0, "carrier=-1 "},
+    {"a worker as a carrier", 0, 0, 0, 0, PickMine, 0, 12, 7, 0, "carrier=-1 "},
+    {"the mine chosen", 0, 0, 0, 1, PickMine, 0, 12, 7, 1, "carrier=-1 route=1 carrier's=0,13 mine 4 foundry -1 "},
+    {"a foundry without its staff", 0, 0, 1, 1, PickFoundry, 4, 16, 2, 0, "route=-1 "},
+    {"a mine for a foundry", 0, 0, 0, 1, PickFoundry, 4, 12, 7, 0, "route=-1 "},
+    {"a carrier without a mine", 0, 0, 0, 1, PickFoundry, -1, 16, 2, 0, "route=-1 "},
+    {"the foundry chosen", 0, 0, 0, 1, PickFoundry, 4, 16, 2, 1, "route=-1 carrier's=12,7 mine 4 foundry 5 on route carriers=1 "},
+};
+// clang-format on
 
-    economy.CancelPlacing();
-    EXPECT_FALSE(economy.placing);
-    EXPECT_TRUE(economy.preview.pictures.empty());
-    economy.MovePreview(639, 479);
-    EXPECT_EQ(economy.preview.x, 1) << "a cancelled preview does not follow the pointer";
-    EXPECT_EQ(economy.preview.y, 11);
-}
-
-TEST_F(OrdersTest, PreviewBlinksHiddenThenShownAndRestartsItsPeriod) {
-    economy.StartPlacing(Office);
-    economy.MovePreview(5 * 32 + 3, 32 + 4 * 32 + 3);
-    const int px = 5 * 32 + 16;
-    const int py = 32 * 5 + 16;
-    const auto shownAt = [&](Uint32 time) {
-        TestClock::Set(time);
-        ClearScreen();
-        economy.DrawPreview(screen.Screen(), emptyMap);
-        return SameColour(PixelColour(screen.Screen(), px, py), OfficeColour);
-    };
-    EXPECT_FALSE(shownAt(100000));
-    EXPECT_FALSE(shownAt(100249));
-    EXPECT_TRUE(shownAt(100250));
-    EXPECT_TRUE(shownAt(100749));
-    EXPECT_EQ(economy.previewBlinkTimer, 100000u);
-    EXPECT_TRUE(shownAt(100750));
-    EXPECT_EQ(economy.previewBlinkTimer, 100750u);
-    EXPECT_FALSE(shownAt(100999));
-    EXPECT_TRUE(shownAt(101000));
-}
-
-TEST_F(OrdersTest, RedCrossOnlyWhereTheSpotIsInvalid) {
-    LoadBlockedMap();
-    int blockedColumn = -1, blockedRow = -1, freeColumn = -1, freeRow = -1;
-    for (int c = 0; c < MapColumns; ++c) {
-        for (int r = 0; r < MapRows; ++r) {
-            (blockedMap.IsBlocked(c, r) ? blockedColumn : freeColumn) = c;
-            (blockedMap.IsBlocked(c, r) ? blockedRow : freeRow) = r;
-        }
+class OrdersTest : public RulesTest {
+  protected:
+    // Puts the preview on a tile without going through the pointer.
+    void Preview(int type, int column, int row) {
+        economy.StartPlacing(type);
+        economy.preview.SetPosition(column, row);
     }
-    ASSERT_NE(blockedColumn, -1);
-    ASSERT_NE(freeColumn, -1);
-    const SDL_Color red{255, 0, 0, 0};
-    TestClock::Set(200000);
 
-    Preview(Office, blockedColumn, blockedRow);
-    TestClock::Advance(300);
-    ClearScreen();
-    EXPECT_FALSE(economy.IsSpotValid(blockedMap));
-    economy.DrawPreview(screen.Screen(), blockedMap);
-    const int px = 32 * blockedColumn, py = 32 * (blockedRow + 1);
-    EXPECT_TRUE(SameColour(PixelColour(screen.Screen(), px + 10, py + 10), red));
-    EXPECT_TRUE(SameColour(PixelColour(screen.Screen(), px + 11, py + 10), red)) << "three pixels thick";
-    EXPECT_TRUE(SameColour(PixelColour(screen.Screen(), px + 10, py + 22), red)) << "second diagonal";
-    EXPECT_TRUE(SameColour(PixelColour(screen.Screen(), px + 20, py + 10), OfficeColour));
+    static std::string Target(const Elf& e) {
+        return std::to_string(e.x + e.dx) + "," + std::to_string(e.y + e.dy);
+    }
 
-    Preview(Office, freeColumn, freeRow);
-    TestClock::Advance(300);
-    ClearScreen();
-    EXPECT_TRUE(economy.IsSpotValid(blockedMap));
-    economy.DrawPreview(screen.Screen(), blockedMap);
-    EXPECT_TRUE(SameColour(PixelColour(screen.Screen(), 32 * freeColumn + 10, 32 * (freeRow + 1) + 10),
-                           OfficeColour));
+    // Everything an order may change, by name.
+    std::vector<std::pair<std::string, std::string>> State() const {
+        const Elf& walker = economy.elves[0];
+        const Elf& carrier = economy.elves[1];
+        const Elf& newest = economy.elves.back();
+        const Building& built = economy.buildings.back();
+        const auto n = [](int value) { return std::to_string(value); };
+        return {
+            {"money", n(economy.money)},
+            {"pending", n(economy.pendingElfType)},
+            {"worker", n(economy.selectedWorker)},
+            {"carrier", n(economy.selectedCarrier)},
+            {"route", n(economy.routeCarrier)},
+            {"buildings", n(static_cast<int>(economy.buildings.size()))},
+            {"elves", n(static_cast<int>(economy.elves.size()))},
+            {"hired", n(newest.type) + "@" + n(newest.x) + "," + n(newest.y)},
+            {"built", n(built.type) + "@" + n(built.x) + "," + n(built.y)},
+            {"upkeep", n(economy.buildings[1].upkeptElves) + "/" + n(economy.buildings[0].upkeptElves)},
+            {"walker",
+             Target(walker) + (walker.employed ? " employed" : "") + (walker.inside ? " inside" : "")},
+            {"carrier's", Target(carrier) + " mine " + n(carrier.mineIndex) + " foundry " +
+                              n(carrier.foundryIndex) + (carrier.onRoute ? " on route" : "")},
+            {"carriers", n(economy.buildings[5].carriers)},
+            {"staff",
+             n(economy.buildings[2].workers) + "/" + n(economy.buildings[4].workers)},  // on arrival only
+        };
+    }
+
+    TileMap emptyMap;  // no cell blocked
+};
+
+TEST_F(OrdersTest, EachOrderInEachStateGivesItsResultAndChangesOnlyWhatItShould) {
+    for (const OrderCase& c : OrderCases) {
+        SCOPED_TRACE(c.name);
+        economy.buildings.clear();
+        economy.elves.clear();
+        economy.CancelPlacing();
+        economy.buildings[Add(Office, 1, 1)].upkeptElves = 4;
+        economy.buildings[Add(Office, 4, 4)].upkeptElves = c.upkeep;
+        Add(Woodworker, 8, 3, 0);
+        Add(Woodworker, 8, 6, 1);
+        Add(Mine, 12, 6, c.shortStaffed ? 2 : 3);
+        Add(Foundry, 14, 2, c.shortStaffed ? 3 : 4);
+        Add(Iron, 15, 10);
+        AddElf(Worker, 10, 10);
+        AddElf(Carrier, 0, 13);
+        economy.money = c.money;
+        economy.pendingElfType = c.order == PickOffice ? c.picked : -1;
+        economy.selectedWorker = c.order == SendWorker ? c.picked : -1;
+        economy.selectedCarrier = c.order == PickMine ? c.picked : -1;
+        economy.routeCarrier = c.order == PickFoundry ? c.picked : -1;
+        if (c.order == Build && c.arg != 0) {
+            Preview(c.arg, c.column, c.row);
+        }
+        if (c.order == PickFoundry) {
+            economy.elves[1].mineIndex = c.arg;
+        }
+        const auto before = State();
+        const int result = c.order == HireElf      ? economy.BuyElf(c.arg)
+                           : c.order == PickOffice ? economy.HireIntoOffice(c.column, c.row)
+                           : c.order == Build      ? economy.BuyBuilding(emptyMap)
+                           : c.order == SendWorker ? economy.SendWorker(c.column, c.row)
+                           : c.order == PickMine   ? economy.ChooseMine(c.column, c.row)
+                                                   : economy.ChooseFoundry(c.column, c.row);
+        EXPECT_EQ(result, c.result);
+        std::string changes;
+        const auto after = State();
+        for (size_t i = 0; i < after.size(); ++i) {
+            if (after[i] != before[i]) {
+                changes += after[i].first + "=" + after[i].second + " ";
+            }
+        }
+        EXPECT_EQ(changes, c.changes);
+        EXPECT_EQ(economy.placing, c.order == Build && c.arg != 0) << "ending the placement is the caller's";
+    }
 }
 
-TEST_F(OrdersTest, BuildingsMayTouchButNotOverlapAndDepositsNeverBlock) {
+TEST_F(OrdersTest, UnknownItemsAndDepositsHaveNoPrice) {
+    for (int item : {0, 6, 10}) {
+        EXPECT_EQ(ErrorText([&] { economy.BuyElf(item); }), "Invalid elf type in buying!");
+    }
+    Preview(Iron, 15, 1);
+    EXPECT_EQ(ErrorText([&] { economy.BuyBuilding(emptyMap); }), "Invalid building type when getting cost!");
+    EXPECT_EQ(economy.money, 5000);
+    EXPECT_TRUE(economy.buildings.empty());
+}
+
+TEST_F(OrdersTest, BuildingsStayOnTheMapAndApartAndMinesAndPlasticsStandOnTheirDeposit) {
     Add(Factory, 5, 5);  // columns 5 and 6
-    const auto valid = [&](int type, int column, int row) {
-        Preview(type, column, row);
-        return economy.IsSpotValid(emptyMap);
-    };
-    EXPECT_FALSE(valid(Office, 5, 5));
-    EXPECT_FALSE(valid(Office, 6, 5));
-    EXPECT_TRUE(valid(Office, 7, 5));
-    EXPECT_TRUE(valid(Office, 4, 5));
-    EXPECT_TRUE(valid(Office, 5, 4));
-    EXPECT_TRUE(valid(Office, 6, 6));
-    EXPECT_FALSE(valid(Foundry, 3, 5)) << "its right tile lies on the factory";
-    EXPECT_TRUE(valid(Foundry, 2, 5));
-    Add(Iron, 6, 4);
-    Add(Iron, 7, 4);
-    EXPECT_FALSE(valid(Mine, 6, 4)) << "its bottom tile lies on the factory";
-    EXPECT_TRUE(valid(Mine, 7, 4));
-
-    Add(Iron, 10, 10);
-    Add(Oil, 11, 10);
-    EXPECT_TRUE(valid(Woodworker, 10, 10));
-    EXPECT_TRUE(valid(Factory, 10, 10));
-}
-
-TEST_F(OrdersTest, MineNeedsIronAndPlasticsNeedsOilUnderTheirFootprint) {
-    const auto valid = [&](int type, int column, int row) {
-        Preview(type, column, row);
-        return economy.IsSpotValid(emptyMap);
-    };
-    EXPECT_FALSE(valid(Mine, 3, 3));
-    Add(Oil, 3, 3);
-    Add(Iron, 4, 3);
-    Add(Iron, 3, 2);
-    Add(Iron, 3, 5);
-    EXPECT_FALSE(valid(Mine, 3, 3)) << "oil, or iron beside, above or below, does not do";
-    Add(Iron, 3, 4);
-    EXPECT_TRUE(valid(Mine, 3, 3)) << "iron on the bottom tile";
-    EXPECT_TRUE(valid(Mine, 4, 2)) << "iron on the bottom tile";
-    EXPECT_TRUE(valid(Mine, 4, 3)) << "iron on the top tile";
-
-    EXPECT_FALSE(valid(Plastics, 10, 10));
-    Add(Iron, 10, 10);
-    Add(Oil, 12, 10);
-    Add(Oil, 10, 12);
-    EXPECT_FALSE(valid(Plastics, 10, 10));
-    for (int dc = 0; dc < 2; ++dc) {
-        for (int dr = 0; dr < 2; ++dr) {
-            EXPECT_FALSE(valid(Plastics, 15 - dc, 5 - dr));
-        }
+    for (const auto& [type, column, row] : std::vector<std::tuple<int, int, int>>{
+             {Iron, 6, 4}, {Iron, 7, 4}, {Oil, 3, 2}, {Iron, 2, 9}, {Iron, 10, 10}, {Oil, 15, 5}}) {
+        Add(type, column, row);
     }
-    Add(Oil, 15, 5);
-    for (int dc = 0; dc < 2; ++dc) {
-        for (int dr = 0; dr < 2; ++dr) {
-            EXPECT_TRUE(valid(Plastics, 15 - dc, 5 - dr)) << dc << "," << dr;
-        }
+    // clang-format off
+    const std::vector<std::tuple<int, int, int, bool>> spots = {
+        // Buildings may touch but not overlap; deposits never block.
+        {Office, 5, 5, false}, {Office, 6, 5, false}, {Office, 7, 5, true}, {Office, 4, 5, true},
+        {Office, 5, 4, true}, {Office, 6, 6, true}, {Foundry, 3, 5, false}, {Foundry, 2, 5, true},
+        {Woodworker, 10, 10, true}, {Factory, 14, 5, true},
+        // A mine needs iron on one of its two tiles, a plastics works oil on one of its four.
+        {Mine, 6, 4, false}, {Mine, 7, 4, true}, {Mine, 7, 3, true}, {Mine, 3, 2, false}, {Mine, 3, 9, false},
+        {Mine, 2, 10, false}, {Mine, 2, 7, false}, {Mine, 2, 9, true}, {Mine, 2, 8, true},
+        {Plastics, 15, 5, true}, {Plastics, 14, 5, true}, {Plastics, 15, 4, true}, {Plastics, 14, 4, true},
+        {Plastics, 16, 5, false}, {Plastics, 15, 6, false}, {Plastics, 10, 10, false}, {Plastics, 14, 3, false},
+        // The whole footprint lies on the map.
+        {Office, 19, 13, true}, {Office, 20, 0, false}, {Office, 0, 14, false}, {Office, -1, 0, false},
+        {Office, 0, -1, false}, {Foundry, 17, 0, true}, {Foundry, 18, 0, false}, {Factory, 18, 13, true},
+        {Factory, 19, 13, false}};
+    // clang-format on
+    for (const auto& [type, column, row, valid] : spots) {
+        Preview(type, column, row);
+        EXPECT_EQ(economy.IsSpotValid(emptyMap), valid) << type << " at " << column << "," << row;
     }
 }
 
-TEST_F(OrdersTest, IronOnABlockedTileNeverCarriesAMine) {
-    LoadBlockedMap();
-    int blockedColumn = -1, blockedRow = -1, freeColumn = -1, freeRow = -1;
+TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
+    std::srand(4242);
+    TileMap map;
+    map.Load();
+    int blockedColumn = -1;
+    int blockedRow = -1;
+    int freeColumn = -1;
+    int freeRow = -1;
     for (int c = 0; c < MapColumns; ++c) {
         for (int r = 0; r + 1 < MapRows; ++r) {
-            if (blockedMap.IsBlocked(c, r)) {
+            if (map.IsBlocked(c, r)) {
                 blockedColumn = c;
                 blockedRow = r;
-            } else if (!blockedMap.IsBlocked(c, r + 1)) {
+            } else if (!map.IsBlocked(c, r + 1)) {
                 freeColumn = c;
                 freeRow = r;
             }
         }
     }
-    ASSERT_NE(blockedColumn, -1);
-    ASSERT_NE(freeColumn, -1);
-    Add(Iron, blockedColumn, blockedRow);
-    Add(Iron, freeColumn, freeRow);
-    Preview(Mine, blockedColumn, blockedRow);
-    EXPECT_FALSE(economy.IsSpotValid(blockedMap));
-    EXPECT_EQ(economy.BuyBuilding(blockedMap), InvalidSpot);
-    Preview(Mine, freeColumn, freeRow);
-    EXPECT_TRUE(economy.IsSpotValid(blockedMap));
-}
-
-TEST_F(OrdersTest, BuyBuildingChecksSpotThenMoneyAndPaysOnlyOnSuccess) {
-    EXPECT_EQ(economy.BuyBuilding(emptyMap), NothingPlaced);
-
-    Add(Office, 2, 2);
-    Preview(Woodworker, 2, 2);
-    economy.money = 0;
-    EXPECT_EQ(economy.BuyBuilding(emptyMap), InvalidSpot) << "the spot is checked before the money";
-    Preview(Woodworker, 3, 2);
-    economy.money = 999;
-    EXPECT_EQ(economy.BuyBuilding(emptyMap), NotEnoughMoney);
-    EXPECT_EQ(economy.money, 999);
-    EXPECT_EQ(economy.buildings.size(), 1u);
-    EXPECT_TRUE(economy.placing);
-
-    Add(Iron, 8, 9);
-    Add(Oil, 11, 9);
-    const int costs[] = {0, 700, 1000, 2000, 10300, 6000, 4000};
-    for (int type = Office; type <= Mine; ++type) {
-        Preview(type, type == Plastics ? 10 : 8, 8);
-        economy.money = costs[type] + 5;
-        const size_t before = economy.buildings.size();
-        ASSERT_EQ(economy.BuyBuilding(emptyMap), OrderDone) << type;
-        EXPECT_EQ(economy.money, 5) << type;
-        ASSERT_EQ(economy.buildings.size(), before + 1);
-        const Building& bought = economy.buildings.back();
-        EXPECT_EQ(bought.type, type);
-        EXPECT_EQ(bought.x, economy.preview.x);
-        EXPECT_EQ(bought.y, 8);
-        EXPECT_EQ(bought.pictures.size(), economy.preview.pictures.size());
-        EXPECT_NE(bought.pictures.front().GetSurface(), economy.preview.pictures.front().GetSurface());
-        EXPECT_TRUE(economy.placing) << "ending the placement is the caller's business";
-        economy.buildings.pop_back();
-    }
-
-    Preview(Iron, 15, 1);
-    try {
-        economy.BuyBuilding(emptyMap);
-        ADD_FAILURE() << "a deposit has no price";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(), "Invalid building type when getting cost!");
-    }
-    EXPECT_EQ(economy.money, 5);
-}
-
-TEST_F(OrdersTest, BuyElfChecksMoneyThenUpkeepAndPaysAtOnce) {
-    economy.money = 100;
-    EXPECT_EQ(economy.BuyElf(7), NotEnoughMoney);
-    economy.money = 5000;
-    EXPECT_EQ(economy.BuyElf(7), NoOfficeRoom);
-    EXPECT_EQ(economy.money, 5000);
-    EXPECT_EQ(economy.pendingElfType, -1);
-
-    const int office = Add(Office, 1, 1);
-    EXPECT_EQ(economy.BuyElf(7), OrderDone);
-    EXPECT_EQ(economy.money, 4800);
-    EXPECT_EQ(economy.pendingElfType, Worker);
-    EXPECT_EQ(economy.BuyElf(8), OrderDone);
-    EXPECT_EQ(economy.money, 4200);
-    EXPECT_EQ(economy.pendingElfType, Geologist);
-    EXPECT_EQ(economy.BuyElf(9), OrderDone);
-    EXPECT_EQ(economy.money, 3800);
-    EXPECT_EQ(economy.pendingElfType, Carrier);
-    economy.money = 599;
-    EXPECT_EQ(economy.BuyElf(8), NotEnoughMoney);
-    EXPECT_EQ(economy.pendingElfType, Carrier);
-
-    economy.money = 5000;
-    economy.buildings[office].upkeptElves = 4;
-    EXPECT_EQ(economy.BuyElf(9), NoOfficeRoom) << "a fifth elf has no upkeep";
-    Add(Office, 3, 1);
-    EXPECT_EQ(economy.BuyElf(9), OrderDone);
-
-    for (int item : {0, 6, 10}) {
-        try {
-            economy.BuyElf(item);
-            ADD_FAILURE() << item;
-        } catch (const std::runtime_error& failure) {
-            EXPECT_STREQ(failure.what(), "Invalid elf type in buying!");
+    ASSERT_TRUE(blockedColumn >= 0 && freeColumn >= 0);
+    economy.money = 0;  // nothing is bought
+    for (const auto& [column, row, blocked] : std::vector<std::tuple<int, int, bool>>{
+             {blockedColumn, blockedRow, true}, {freeColumn, freeRow, false}}) {
+        Add(Iron, column, row);
+        for (int type : {Mine, Office}) {
+            Preview(type, column, row);
+            EXPECT_EQ(economy.IsSpotValid(map), !blocked) << "iron on a blocked tile never carries a mine";
+            EXPECT_EQ(economy.BuyBuilding(map) == InvalidSpot, blocked);
         }
+        // Shown 250 ms into its blink period, with a red cross three pixels thick on a blocked tile.
+        Preview(Office, column, row);
+        TestClock::Advance(300);
+        ClearScreen();
+        economy.DrawPreview(screen.Screen(), map);
+        const int px = 32 * column;
+        const int py = 32 * (row + 1);
+        for (const auto& [x, y] : std::vector<std::pair<int, int>>{{10, 10}, {11, 10}, {10, 22}}) {
+            EXPECT_EQ(SameColour(PixelColour(screen.Screen(), px + x, py + y), SDL_Color{255, 0, 0, 0}),
+                      blocked);
+        }
+        EXPECT_EQ(MemberAt(screen.Screen(), px + 20, py + 10), "office.png");
     }
 }
 
-TEST_F(OrdersTest, HireIntoOfficeNeedsAnOfficeWithRoom) {
-    const int full = Add(Office, 1, 1);
-    economy.buildings[full].upkeptElves = 4;
-    const int open = Add(Office, 4, 4);
-    Add(Woodworker, 6, 6);
-    economy.pendingElfType = Geologist;
+TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMapAndBlinks) {
+    const auto at = [&](int x, int y) {
+        economy.MovePreview(x, y);
+        return std::make_pair(economy.preview.x, economy.preview.y);
+    };
+    economy.StartPlacing(Foundry);
+    EXPECT_EQ(at(639, 100), std::make_pair(17, 2));
+    EXPECT_EQ(at(100000, 100000), std::make_pair(17, 13));
+    EXPECT_EQ(at(-500, -500), std::make_pair(0, 0));
+    EXPECT_EQ(at(17 * 32 - 1, 40), std::make_pair(16, 0));
+    economy.StartPlacing(Mine);
+    EXPECT_EQ(at(639, 479), std::make_pair(19, 12));
+    EXPECT_EQ(at(50, 32 + 12 * 32 - 1), std::make_pair(1, 11));
+    economy.CancelPlacing();
+    EXPECT_TRUE(!economy.placing && economy.preview.pictures.empty());
+    EXPECT_EQ(at(639, 479), std::make_pair(1, 11)) << "a cancelled preview does not follow the pointer";
 
-    EXPECT_FALSE(economy.HireIntoOffice(1, 1));
-    EXPECT_FALSE(economy.HireIntoOffice(6, 6));
-    EXPECT_FALSE(economy.HireIntoOffice(9, 9));
-    EXPECT_TRUE(economy.elves.empty());
-    EXPECT_EQ(economy.pendingElfType, Geologist);
-
-    EXPECT_TRUE(economy.HireIntoOffice(4, 4));
-    ASSERT_EQ(economy.elves.size(), 1u);
-    EXPECT_EQ(economy.elves[0].type, Geologist);
-    EXPECT_EQ(economy.elves[0].x, 4);
-    EXPECT_EQ(economy.elves[0].y, 4);
-    EXPECT_EQ(economy.buildings[open].upkeptElves, 1);
-    EXPECT_EQ(economy.buildings[full].upkeptElves, 4);
-    EXPECT_EQ(economy.pendingElfType, -1);
-    EXPECT_FALSE(economy.HireIntoOffice(4, 4)) << "nothing is paid for any more";
-    EXPECT_EQ(economy.elves.size(), 1u);
-}
-
-TEST_F(OrdersTest, SendWorkerWalksToTheEntranceOfABuildingWithRoom) {
-    Add(Office, 0, 0);
-    const int mill = Add(Woodworker, 8, 3);
-    Add(Mine, 12, 6);
-    Add(Iron, 15, 2);
-    const int first = AddElf(Worker, 10, 10);
-    const int second = AddElf(Worker, 2, 2);
-
-    economy.selectedWorker = first;
-    EXPECT_FALSE(economy.SendWorker(0, 0)) << "offices take no workers";
-    EXPECT_EQ(economy.selectedWorker, -1);
-    EXPECT_FALSE(economy.elves[first].employed);
-    economy.selectedWorker = first;
-    EXPECT_FALSE(economy.SendWorker(15, 2)) << "a deposit is no workplace";
-    EXPECT_FALSE(economy.elves[first].walking);
-
-    economy.selectedWorker = first;
-    EXPECT_TRUE(economy.SendWorker(8, 3));
-    economy.selectedWorker = second;
-    EXPECT_TRUE(economy.SendWorker(8, 3)) << "only arrived workers fill a place";
-    for (int worker : {first, second}) {
-        const Elf& elf = economy.elves[worker];
-        EXPECT_TRUE(elf.employed);
-        EXPECT_TRUE(elf.walking);
-        EXPECT_EQ(elf.x + elf.dx, 8);
-        EXPECT_EQ(elf.y + elf.dy, 3);
+    // Hidden for 250 ms, shown for 500 ms, then the period starts again.
+    economy.StartPlacing(Office);
+    economy.MovePreview(5 * 32 + 3, 32 + 4 * 32 + 3);
+    for (const auto& [time, shown] : std::vector<std::pair<Uint32, bool>>{{100000, false},
+                                                                          {100249, false},
+                                                                          {100250, true},
+                                                                          {100749, true},
+                                                                          {100750, true},
+                                                                          {100999, false},
+                                                                          {101000, true}}) {
+        TestClock::Set(time);
+        ClearScreen();
+        economy.DrawPreview(screen.Screen(), emptyMap);
+        EXPECT_EQ(MemberOnTile(screen.Screen(), 5, 4) == "office.png", shown) << time;
     }
-    EXPECT_EQ(economy.selectedWorker, -1);
-
-    const int third = AddElf(Worker, 0, 13);
-    economy.selectedWorker = third;
-    EXPECT_TRUE(economy.SendWorker(12, 6)) << "the top tile of the mine";
-    EXPECT_EQ(economy.elves[third].y + economy.elves[third].dy, 7) << "entrance is the bottom tile";
-
-    economy.buildings[mill].workers = 1;
-    const int fourth = AddElf(Worker);
-    economy.selectedWorker = fourth;
-    EXPECT_FALSE(economy.SendWorker(8, 3));
-    EXPECT_FALSE(economy.elves[fourth].employed);
-}
-
-TEST_F(OrdersTest, CarrierRouteNeedsAWorkingMineAndAStaffedFoundry) {
-    const int mine = Add(Mine, 4, 4, 2);
-    const int foundry = Add(Foundry, 10, 8, 3);
-    const int carrier = AddElf(Carrier, 1, 1);
-
-    economy.selectedCarrier = carrier;
-    EXPECT_FALSE(economy.ChooseMine(4, 5)) << "two of three workers";
-    EXPECT_EQ(economy.selectedCarrier, -1);
-    EXPECT_EQ(economy.routeCarrier, -1);
-    EXPECT_EQ(economy.elves[carrier].mineIndex, -1);
-
-    economy.buildings[mine].workers = 3;
-    economy.selectedCarrier = carrier;
-    EXPECT_FALSE(economy.ChooseMine(10, 8)) << "a foundry is no mine";
-    economy.selectedCarrier = carrier;
-    EXPECT_TRUE(economy.ChooseMine(4, 5));
-    EXPECT_EQ(economy.selectedCarrier, -1);
-    EXPECT_EQ(economy.routeCarrier, carrier);
-    EXPECT_EQ(economy.elves[carrier].mineIndex, mine);
-
-    EXPECT_FALSE(economy.ChooseFoundry(12, 8)) << "three of four workers";
-    EXPECT_EQ(economy.routeCarrier, -1);
-    EXPECT_EQ(economy.buildings[foundry].carriers, 0);
-    EXPECT_FALSE(economy.elves[carrier].onRoute);
-
-    economy.buildings[foundry].workers = 4;
-    economy.routeCarrier = carrier;
-    EXPECT_TRUE(economy.ChooseFoundry(12, 8)) << "no carrier needed to take the first";
-    EXPECT_EQ(economy.routeCarrier, -1);
-    EXPECT_EQ(economy.buildings[foundry].carriers, 1);
-    const Elf& elf = economy.elves[carrier];
-    EXPECT_EQ(elf.foundryIndex, foundry);
-    EXPECT_TRUE(elf.onRoute);
-    EXPECT_EQ(elf.x + elf.dx, 4);
-    EXPECT_EQ(elf.y + elf.dy, 5) << "heads for the mine's entrance first";
 }
 
 }  // namespace

@@ -1,38 +1,38 @@
-#include "tests/rules_orders/economy_fixture.h"
-
 #include "engine/image.h"
 #include "engine/video.h"
+#include "tests/rules/rules_fixture.h"
 
 #include <SDL_ttf.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 const SDL_Color TextColour{217, 217, 217, 0};
+const SDL_Color Black{0, 0, 0, 0};
 const SDL_Color BorderRed{200, 0, 0, 0};
 const SDL_Color BodyRed{128, 0, 0, 0};
 const SDL_Color HighlightRed{180, 0, 0, 0};
-const char* const FontFile = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyreheros-regular.otf";
 
-class PanelsTest : public EconomyTest {
+class PanelsTest : public RulesTest {
   protected:
     void SetUp() override {
-        EconomyTest::SetUp();
+        RulesTest::SetUp();
         ASSERT_EQ(TTF_Init(), 0);
-        font.Load(FontFile, 16);
+        font.Load(GUI_FONT, 16);  // the font the game packs, at the game's size
     }
     void TearDown() override {
         font.Close();
         TTF_Quit();
     }
 
-    // Every pixel of a rectangle, so two drawings can be compared.
-    std::vector<Uint32> Region(int x, int y, int width, int height) {
+    // Every pixel of a band 200 x 18, so two drawings can be compared.
+    std::vector<Uint32> Band(int x, int y) {
         std::vector<Uint32> pixels;
-        for (int j = y; j < y + height; ++j) {
-            for (int i = x; i < x + width; ++i) {
+        for (int j = y; j < y + 18; ++j) {
+            for (int i = x; i < x + 200; ++i) {
                 const SDL_Color c = PixelColour(screen.Screen(), i, j);
                 pixels.push_back(static_cast<Uint32>(c.r) << 16 | c.g << 8 | c.b);
             }
@@ -40,13 +40,13 @@ class PanelsTest : public EconomyTest {
         return pixels;
     }
 
-    // What a text line looks like alone on the panel body; the band starts at the line's
+    // What a text line at (x, y) looks like alone on the panel body; the band starts at the line's
     // top so that the descenders of the line above stay out of it.
-    std::vector<Uint32> ReferenceLine(int x, int y, const std::string& text, SDL_Color background) {
+    std::vector<Uint32> Line(int x, int y, const std::string& text) {
         ClearScreen();
-        FillBox(screen.Screen(), x - 4, y - 3, x + 196, y + 18, background.r, background.g, background.b);
+        FillBox(screen.Screen(), x - 4, y - 3, x + 196, y + 18, BodyRed.r, BodyRed.g, BodyRed.b);
         font.Draw(screen.Screen(), x, y, text, TextColour);
-        return Region(x - 4, y, 200, 18);
+        return Band(x - 4, y);
     }
 
     bool PixelIs(int x, int y, SDL_Color colour) {
@@ -56,87 +56,57 @@ class PanelsTest : public EconomyTest {
     Font font;
 };
 
-TEST_F(PanelsTest, InfoPanelOpensBesideTheBuildingAndStaysOnScreen) {
-    const int near = Add(Office, 12, 8);
-    const int far = Add(Office, 13, 9);
-    const int corner = Add(Office, 0, 0);
-    EXPECT_FALSE(economy.OpenInfoPanel(5 * 32, 32 + 5 * 32));
-    EXPECT_EQ(economy.selectedBuilding, -1);
+TEST_F(PanelsTest, InfoPanelOpensBesideTheBuildingOnScreenAndClosesOnAClickOutside) {
+    for (const auto& [type, column, row] : std::vector<std::tuple<int, int, int>>{
+             {Office, 12, 8}, {Office, 13, 9}, {Office, 0, 0}, {Iron, 3, 4}, {Mine, 3, 3}, {Oil, 8, 8}}) {
+        Add(type, column, row);
+    }
+    // Pointer, the building whose panel opens (-1: none), and where the panel stands.
+    // clang-format off
+    const std::vector<std::tuple<int, int, int, int, int>> opens = {
+        {5 * 32, 32 + 5 * 32, -1, 0, 0}, {8 * 32 + 5, 32 + 8 * 32 + 5, -1, 0, 0} /* bare, oil */,
+        {12 * 32 + 31, 32 + 8 * 32 + 31, 0, 416, 320}, {13 * 32, 32 + 9 * 32, 1, 430, 334} /* pushed back */,
+        {1, 33, 2, 32, 64}, {3 * 32 + 5, 32 + 4 * 32 + 5, 4, 128, 160} /* mine, not iron */};
+    // clang-format on
+    for (const auto& [x, y, building, panelX, panelY] : opens) {
+        economy.InfoPanelClick(-1, -1);
+        EXPECT_EQ(economy.OpenInfoPanel(x, y), building >= 0) << x << "," << y;
+        EXPECT_EQ(economy.selectedBuilding, building);
+        EXPECT_TRUE(economy.infoPanelX == panelX && economy.infoPanelY == panelY) << x << "," << y;
+    }
 
-    ASSERT_TRUE(economy.OpenInfoPanel(12 * 32 + 31, 32 + 8 * 32 + 31));
-    EXPECT_EQ(economy.selectedBuilding, near);
-    EXPECT_EQ(economy.infoPanelX, 416);
-    EXPECT_EQ(economy.infoPanelY, 320);
-    ASSERT_TRUE(economy.OpenInfoPanel(13 * 32, 32 + 9 * 32));
-    EXPECT_EQ(economy.selectedBuilding, far);
-    EXPECT_EQ(economy.infoPanelX, 430);
-    EXPECT_EQ(economy.infoPanelY, 334);
-    ASSERT_TRUE(economy.OpenInfoPanel(1, 33));
-    EXPECT_EQ(economy.selectedBuilding, corner);
-    EXPECT_EQ(economy.infoPanelX, 32);
-    EXPECT_EQ(economy.infoPanelY, 64);
-}
-
-TEST_F(PanelsTest, ClicksOnDepositsSelectOnlyTheBuildingAbove) {
-    Add(Iron, 3, 4);
-    const int mine = Add(Mine, 3, 3);
-    Add(Oil, 8, 8);
-    EXPECT_FALSE(economy.OpenInfoPanel(8 * 32 + 5, 32 + 8 * 32 + 5));
-    EXPECT_EQ(economy.selectedBuilding, -1);
-    ASSERT_TRUE(economy.OpenInfoPanel(3 * 32 + 5, 32 + 4 * 32 + 5)) << "the mine's bottom tile";
-    EXPECT_EQ(economy.selectedBuilding, mine);
-    EXPECT_EQ(economy.infoPanelX, 128);
-    EXPECT_EQ(economy.infoPanelY, 160);
-}
-
-TEST_F(PanelsTest, InfoPanelKeepsClicksInsideAndClosesOnAnyOther) {
+    economy.InfoPanelClick(-1, -1);
     EXPECT_FALSE(economy.InfoPanelClick(100, 100)) << "no panel, the click is not taken";
-    Add(Office, 2, 2);
-    ASSERT_TRUE(economy.OpenInfoPanel(2 * 32, 32 + 2 * 32));
-    ASSERT_EQ(economy.infoPanelX, 96);
-    ASSERT_EQ(economy.infoPanelY, 128);
-    EXPECT_TRUE(economy.InfoPanelClick(96, 128));
-    EXPECT_TRUE(economy.InfoPanelClick(306, 274));
-    EXPECT_EQ(economy.selectedBuilding, 0);
-
-    EXPECT_TRUE(economy.InfoPanelClick(307, 200));
-    EXPECT_EQ(economy.selectedBuilding, -1);
-    EXPECT_EQ(economy.infoPanelX, 0);
-    EXPECT_EQ(economy.infoPanelY, 0);
-
-    ASSERT_TRUE(economy.OpenInfoPanel(2 * 32, 32 + 2 * 32));
-    EXPECT_TRUE(economy.InfoPanelClick(200, 127));
-    EXPECT_EQ(economy.selectedBuilding, -1);
-    ASSERT_TRUE(economy.OpenInfoPanel(2 * 32, 32 + 2 * 32));
-    EXPECT_TRUE(economy.InfoPanelClick(-1, -1));
-    EXPECT_EQ(economy.selectedBuilding, -1);
+    for (const auto& [x, y, keeps] : std::vector<std::tuple<int, int, bool>>{
+             {128, 160, true}, {338, 306, true}, {339, 200, false}, {200, 159, false}, {-1, -1, false}}) {
+        ASSERT_TRUE(economy.OpenInfoPanel(3 * 32, 32 + 3 * 32));
+        EXPECT_TRUE(economy.InfoPanelClick(x, y)) << "a click while it is open is always taken";
+        EXPECT_EQ(economy.selectedBuilding, keeps ? 4 : -1) << x << "," << y;
+        EXPECT_EQ(economy.infoPanelX, keeps ? 128 : 0);
+    }
 }
 
 TEST_F(PanelsTest, InfoPanelLinesTellWhatEachBuildingNeeds) {
     using Lines = std::vector<std::string>;
     const int office = Add(Office, 0, 0);
-    economy.buildings[office].upkeptElves = 1;
+    economy.buildings[office].upkeptElves = 3;
     EXPECT_EQ(economy.InfoPanelLines(office),
-              (Lines{"--- OFFICE ---", "Upkeeps elves.", "[ + ] Upkeep: 1 / 4"}));
+              (Lines{"--- OFFICE ---", "Upkeeps elves.", "[ + ] Upkeep: 3 / 4"}));
     economy.buildings[office].upkeptElves = 4;
     EXPECT_EQ(economy.InfoPanelLines(office).back(), "[ - ] Upkeep: 4 / 4");
 
-    const int mill = Add(Woodworker, 1, 0);
-    EXPECT_EQ(economy.InfoPanelLines(mill),
+    EXPECT_EQ(economy.InfoPanelLines(Add(Woodworker, 1, 0)),
               (Lines{"--- WOODWORKER ---", "Provides wood.", "[ - ] Workers: 0 / 1", "[ - ] Not working,",
                      "       needs more workers!"}));
-    const int factory = Add(Factory, 2, 0, 2);
-    EXPECT_EQ(economy.InfoPanelLines(factory),
+    EXPECT_EQ(economy.InfoPanelLines(Add(Factory, 2, 0, 2)),
               (Lines{"--- FACTORY ---", "Manufactures toys", "from resources.", "[ + ] Workers: 2 / 2",
                      "[ + ] Working!"}));
-    const int plastics = Add(Plastics, 4, 0, 5);
-    EXPECT_EQ(economy.InfoPanelLines(plastics),
+    EXPECT_EQ(economy.InfoPanelLines(Add(Plastics, 4, 0, 5)),
               (Lines{"--- PLASTICS ---", "Provides plastic.", "[ - ] Workers: 5 / 6", "[ - ] Not working,",
                      "       needs more workers!"}));
     const int mine = Add(Mine, 6, 0, 3);
     EXPECT_EQ(economy.InfoPanelLines(mine),
               (Lines{"--- MINE ---", "Provides iron ore.", "[ + ] Workers: 3 / 3", "[ + ] Working!"}));
-
     const int foundry = Add(Foundry, 7, 0, 2);
     EXPECT_EQ(economy.InfoPanelLines(foundry),
               (Lines{"--- FOUNDRY ---", "Provides steel", "from iron ore.", "[ - ] Workers: 2 / 4",
@@ -149,104 +119,78 @@ TEST_F(PanelsTest, InfoPanelLinesTellWhatEachBuildingNeeds) {
     economy.elves[carrier].foundryIndex = foundry;
     EXPECT_EQ(economy.InfoPanelLines(foundry), (Lines{"--- FOUNDRY ---", "Provides steel", "from iron ore.",
                                                       "[ + ] Workers: 4 / 4", "[ + ] Working!"}));
-
-    const int iron = Add(Iron, 9, 9);
-    EXPECT_TRUE(economy.InfoPanelLines(iron).empty());
+    EXPECT_TRUE(economy.InfoPanelLines(Add(Iron, 9, 9)).empty());
     EXPECT_TRUE(economy.InfoPanelLines(-1).empty());
     EXPECT_TRUE(economy.InfoPanelLines(99).empty());
 }
 
 TEST_F(PanelsTest, InfoPanelDrawsFrameBorderBodyAndLines) {
-    const int office = Add(Office, 2, 2);
-    economy.buildings[office].upkeptElves = 2;
+    economy.buildings[Add(Office, 2, 2)].upkeptElves = 2;
     ClearScreen();
     economy.DrawInfoPanel(video, font, TextColour);
-    EXPECT_TRUE(PixelIs(120, 200, SDL_Color{0, 0, 0, 0})) << "nothing while no building is selected";
+    EXPECT_TRUE(PixelIs(120, 200, Black)) << "nothing while no building is selected";
 
     ASSERT_TRUE(economy.OpenInfoPanel(2 * 32, 32 + 2 * 32));
     ClearScreen();
     economy.DrawInfoPanel(video, font, TextColour);
-    EXPECT_TRUE(PixelIs(64, 96, BorderRed)) << "frame around the office";
-    EXPECT_TRUE(PixelIs(80, 96, BorderRed));
-    EXPECT_TRUE(PixelIs(64, 110, BorderRed));
-    EXPECT_TRUE(PixelIs(80, 110, SDL_Color{0, 0, 0, 0}));
+    EXPECT_TRUE(PixelIs(64, 96, BorderRed) && PixelIs(80, 96, BorderRed) && PixelIs(64, 110, BorderRed))
+        << "frame around the office";
+    EXPECT_TRUE(PixelIs(80, 110, Black));
     for (int inset : {0, 1, 2}) {
-        EXPECT_TRUE(PixelIs(96 + inset, 200, BorderRed)) << inset;
-        EXPECT_TRUE(PixelIs(306 - inset, 200, BorderRed)) << inset;
-        EXPECT_TRUE(PixelIs(200, 274 - inset, BorderRed)) << inset;
+        EXPECT_TRUE(PixelIs(96 + inset, 200, BorderRed) && PixelIs(306 - inset, 200, BorderRed) &&
+                    PixelIs(200, 274 - inset, BorderRed))
+            << inset;
     }
-    EXPECT_TRUE(PixelIs(99, 131, BodyRed));
-    EXPECT_TRUE(PixelIs(303, 271, BodyRed));
-    EXPECT_TRUE(PixelIs(307, 275, SDL_Color{0, 0, 0, 0}));
+    EXPECT_TRUE(PixelIs(99, 131, BodyRed) && PixelIs(303, 271, BodyRed) && PixelIs(307, 275, Black));
 
-    const std::vector<Uint32> title = Region(99, 135, 200, 18);
-    const std::vector<Uint32> upkeep = Region(99, 183, 200, 18);
-    EXPECT_EQ(title, ReferenceLine(103, 135, "--- OFFICE ---", BodyRed));
-    EXPECT_EQ(upkeep, ReferenceLine(103, 183, "[ + ] Upkeep: 2 / 4", BodyRed));
-    EXPECT_NE(upkeep, ReferenceLine(103, 183, "[ + ] Upkeep: 3 / 4", BodyRed));
+    const std::vector<Uint32> title = Band(99, 135);
+    const std::vector<Uint32> upkeep = Band(99, 183);
+    EXPECT_EQ(title, Line(103, 135, "--- OFFICE ---"));
+    EXPECT_EQ(upkeep, Line(103, 183, "[ + ] Upkeep: 2 / 4"));
+    EXPECT_NE(upkeep, Line(103, 183, "[ + ] Upkeep: 3 / 4"));
 }
 
-TEST_F(PanelsTest, FreeElvesPanelStaysOnScreen) {
-    economy.OpenFreeElvesPanel(600, 450);
-    EXPECT_TRUE(economy.freeElvesPanelOpen);
-    EXPECT_EQ(economy.freeElvesPanelX, 430);
-    EXPECT_EQ(economy.freeElvesPanelY, 404);
-    EXPECT_EQ(economy.freeElvesRow, 0);
-    economy.OpenFreeElvesPanel(430, 404);
-    EXPECT_EQ(economy.freeElvesPanelX, 430);
-    EXPECT_EQ(economy.freeElvesPanelY, 404);
-    economy.OpenFreeElvesPanel(100, 40);
-    EXPECT_EQ(economy.freeElvesPanelX, 100);
-    EXPECT_EQ(economy.freeElvesPanelY, 40);
-}
+TEST_F(PanelsTest, FreeElvesPanelStaysOnScreenCountsFreeElvesAndLightsARowOnlyStrictlyInsideItsBand) {
+    for (const auto& [x, y, panelX, panelY] : std::vector<std::tuple<int, int, int, int>>{
+             {600, 450, 430, 404}, {430, 404, 430, 404}, {100, 40, 100, 40}}) {
+        economy.freeElvesRow = 5;
+        economy.OpenFreeElvesPanel(x, y);
+        EXPECT_TRUE(economy.freeElvesPanelOpen && economy.freeElvesRow == 0);
+        EXPECT_TRUE(economy.freeElvesPanelX == panelX && economy.freeElvesPanelY == panelY) << x << "," << y;
+    }
 
-TEST_F(PanelsTest, FreeElvesRowsHighlightOnlyStrictlyInsideTheirBands) {
     economy.OpenFreeElvesPanel(100, 100);
-    const auto rowAt = [&](int x, int y) {
+    const std::vector<std::tuple<int, int, int>> pointers = {
+        {104, 128, 1},  {306, 148, 1},  {103, 128, -1}, {307, 128, -1}, {150, 127, -1}, {150, 149, -1},
+        {150, 150, -1}, {150, 151, -1}, {150, 152, 2},  {306, 172, 2},  {150, 173, -1}, {150, 110, -1}};
+    for (const auto& [x, y, row] : pointers) {
         ClearScreen();
         economy.DrawFreeElvesPanel(x, y, video, font, TextColour);
-        return economy.freeElvesRow;
-    };
-    EXPECT_EQ(rowAt(104, 128), 1);
-    EXPECT_TRUE(PixelIs(305, 128, HighlightRed));
-    EXPECT_TRUE(PixelIs(305, 160, BodyRed));
-    EXPECT_EQ(rowAt(306, 148), 1);
-    EXPECT_EQ(rowAt(103, 128), -1);
-    EXPECT_EQ(rowAt(307, 128), -1);
-    EXPECT_EQ(rowAt(150, 127), -1);
-    EXPECT_TRUE(PixelIs(305, 128, BodyRed));
-    EXPECT_EQ(rowAt(150, 149), -1);
-    EXPECT_EQ(rowAt(150, 150), -1);
-    EXPECT_EQ(rowAt(150, 151), -1);
-    EXPECT_EQ(rowAt(150, 152), 2);
-    EXPECT_TRUE(PixelIs(305, 160, HighlightRed));
-    EXPECT_EQ(rowAt(150, 172), 2);
-    EXPECT_EQ(rowAt(150, 173), -1);
-    EXPECT_EQ(rowAt(150, 110), -1);
-    EXPECT_TRUE(PixelIs(100, 100, BorderRed));
-    EXPECT_TRUE(PixelIs(308, 174, BorderRed));
-}
+        EXPECT_EQ(economy.freeElvesRow, row) << x << "," << y;
+        // The lit band fills the body's width only, inside the three-pixel border.
+        EXPECT_TRUE(PixelIs(305, 128, row == 1 ? HighlightRed : BodyRed)) << x << "," << y;
+        EXPECT_TRUE(PixelIs(305, 160, row == 2 ? HighlightRed : BodyRed)) << x << "," << y;
+        EXPECT_TRUE(PixelIs(103, 128, row == 1 ? HighlightRed : BodyRed) &&
+                    PixelIs(103, 160, row == 2 ? HighlightRed : BodyRed));
+        EXPECT_TRUE(PixelIs(308, 128, BorderRed) && PixelIs(308, 160, BorderRed) &&
+                    PixelIs(102, 160, BorderRed));
+        EXPECT_TRUE(PixelIs(100, 100, BorderRed) && PixelIs(308, 174, BorderRed) && PixelIs(311, 160, Black));
+    }
 
-TEST_F(PanelsTest, FreeElvesPanelCountsFreeWorkersAndCarriers) {
-    AddElf(Worker);
-    AddElf(Worker);
-    AddElf(Worker);
-    AddElf(Geologist);
-    AddElf(Carrier);
-    AddElf(Carrier);
-    economy.elves[0].employed = true;
-    economy.elves[2].employed = true;
+    // The last pointer lit no row: the lines stand on the plain body.
+    for (int type : {Worker, Worker, Worker, Geologist, Carrier, Carrier}) {
+        AddElf(type);
+    }
+    economy.elves[0].employed = economy.elves[2].employed = true;
     economy.elves[5].onRoute = true;
-    economy.OpenFreeElvesPanel(100, 100);
-    ClearScreen();
-    economy.DrawFreeElvesPanel(0, 0, video, font, TextColour);
-    const std::vector<Uint32> title = Region(103, 107, 200, 18);
-    const std::vector<Uint32> workers = Region(103, 131, 200, 18);
-    const std::vector<Uint32> carriers = Region(103, 155, 200, 18);
-    EXPECT_EQ(title, ReferenceLine(107, 107, "--- FREE ELVES ---", BodyRed));
-    EXPECT_EQ(workers, ReferenceLine(107, 131, "Select free worker (1)", BodyRed));
-    EXPECT_NE(workers, ReferenceLine(107, 131, "Select free worker (2)", BodyRed));
-    EXPECT_EQ(carriers, ReferenceLine(107, 155, "Select free carrier (1)", BodyRed));
+    economy.DrawFreeElvesPanel(150, 110, video, font, TextColour);
+    const std::vector<Uint32> title = Band(103, 107);
+    const std::vector<Uint32> workers = Band(103, 131);
+    const std::vector<Uint32> carriers = Band(103, 155);
+    EXPECT_EQ(title, Line(107, 107, "--- FREE ELVES ---"));
+    EXPECT_EQ(workers, Line(107, 131, "Select free worker (1)"));
+    EXPECT_NE(workers, Line(107, 131, "Select free worker (2)"));
+    EXPECT_EQ(carriers, Line(107, 155, "Select free carrier (1)"));
 }
 
 TEST_F(PanelsTest, FreeElvesClickPicksTheFirstFreeElfInHiringOrder) {
@@ -254,8 +198,7 @@ TEST_F(PanelsTest, FreeElvesClickPicksTheFirstFreeElfInHiringOrder) {
         AddElf(type);
     }
     economy.elves[0].employed = true;
-    economy.elves[1].onRoute = true;
-    economy.elves[4].onRoute = true;
+    economy.elves[1].onRoute = economy.elves[4].onRoute = true;
     economy.OpenFreeElvesPanel(100, 100);
     EXPECT_FALSE(economy.FreeElvesClick(150, 110)) << "nothing drawn yet: no row";
     EXPECT_TRUE(economy.freeElvesPanelOpen);
@@ -265,38 +208,38 @@ TEST_F(PanelsTest, FreeElvesClickPicksTheFirstFreeElfInHiringOrder) {
     EXPECT_EQ(economy.selectedWorker, 2);
     EXPECT_FALSE(economy.freeElvesPanelOpen);
 
+    // Without both a mine and a foundry the carrier row answers -2 and the panel stays.
     economy.OpenFreeElvesPanel(100, 100);
     economy.freeElvesRow = 2;
-    EXPECT_TRUE(economy.FreeElvesClick(150, 160));
-    EXPECT_EQ(economy.selectedCarrier, -2);
-    EXPECT_EQ(economy.selectedWorker, -1);
-    EXPECT_TRUE(economy.freeElvesPanelOpen);
-    Add(Mine, 0, 0);
-    EXPECT_TRUE(economy.FreeElvesClick(150, 160));
-    EXPECT_EQ(economy.selectedCarrier, -2) << "a mine alone is not a pair";
-    Add(Foundry, 5, 5);
-    EXPECT_TRUE(economy.FreeElvesClick(150, 160));
-    EXPECT_EQ(economy.selectedCarrier, 5);
-    EXPECT_FALSE(economy.freeElvesPanelOpen);
+    for (int type : {0, int{Mine}, int{Foundry}}) {
+        if (type != 0) {
+            Add(type, type == Mine ? 0 : 5, 5);
+        }
+        EXPECT_TRUE(economy.FreeElvesClick(150, 160));
+        EXPECT_EQ(economy.selectedCarrier, type == Foundry ? 5 : -2);
+        EXPECT_EQ(economy.selectedWorker, -1);
+        EXPECT_EQ(economy.freeElvesPanelOpen, type != Foundry);
+    }
 
     economy.OpenFreeElvesPanel(100, 100);
     economy.freeElvesRow = 2;
     economy.elves[5].onRoute = true;
-    EXPECT_FALSE(economy.FreeElvesClick(150, 160));
+    EXPECT_FALSE(economy.FreeElvesClick(150, 160)) << "no free carrier";
     EXPECT_EQ(economy.selectedCarrier, -1);
     EXPECT_TRUE(economy.freeElvesPanelOpen);
     economy.freeElvesRow = 1;
     economy.elves[2].employed = economy.elves[3].employed = true;
-    EXPECT_FALSE(economy.FreeElvesClick(150, 130));
+    EXPECT_FALSE(economy.FreeElvesClick(150, 130)) << "no free worker";
     EXPECT_TRUE(economy.freeElvesPanelOpen);
 
-    economy.routeCarrier = 3;
-    EXPECT_FALSE(economy.FreeElvesClick(311, 130));
-    EXPECT_FALSE(economy.freeElvesPanelOpen);
-    EXPECT_EQ(economy.routeCarrier, -1);
-    economy.OpenFreeElvesPanel(100, 100);
-    EXPECT_FALSE(economy.FreeElvesClick(150, 99));
-    EXPECT_FALSE(economy.freeElvesPanelOpen);
+    for (const auto& [x, y] :
+         std::vector<std::pair<int, int>>{{311, 130}, {150, 99}, {99, 130}, {150, 177}}) {
+        economy.OpenFreeElvesPanel(100, 100);
+        economy.routeCarrier = 3;
+        EXPECT_FALSE(economy.FreeElvesClick(x, y)) << "a click outside closes it";
+        EXPECT_FALSE(economy.freeElvesPanelOpen);
+        EXPECT_EQ(economy.routeCarrier, -1);
+    }
 }
 
 }  // namespace
