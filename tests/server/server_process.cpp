@@ -2,16 +2,17 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -58,16 +59,13 @@ ServerProcess::ServerProcess(const std::string& logFile, const std::vector<std::
         _exit(127);
     }
     close(logFd);
-    for (auto until = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < until;) {
+    std::smatch found;
+    for (auto until = std::chrono::steady_clock::now() + 10s;
+         WaitForExit(5ms) < 0 && std::chrono::steady_clock::now() < until;) {
         std::string log = Log();
-        std::size_t at = log.find("listening on ");
-        std::size_t end = log.find('\n', at);
-        if (at != std::string::npos && end != std::string::npos) {
-            port = static_cast<uint16_t>(std::stoi(log.substr(log.rfind(':', end) + 1)));
+        if (std::regex_search(log, found, std::regex("listening on .*:([0-9]+)\n"))) {
+            port = static_cast<uint16_t>(std::stoi(found[1]));
             return;
-        }
-        if (WaitForExit(5ms) >= 0) {
-            break;
         }
     }
     throw std::runtime_error("the server did not start: " + Log());
@@ -100,9 +98,9 @@ int ServerProcess::WaitForExit(std::chrono::milliseconds limit) {
     return status;
 }
 
-std::string ServerProcess::Log() const {
+std::string ReadFile(const std::string& path) {
     std::ostringstream text;
-    text << std::ifstream(logFile).rdbuf();
+    text << std::ifstream(path).rdbuf();
     return text.str();
 }
 
@@ -130,22 +128,17 @@ bool Connection::Send(const std::string& bytes) {
 }
 
 std::string Connection::Read(std::chrono::milliseconds limit, bool* closed) {
+    timeval timeout{limit.count() / 1000, limit.count() % 1000 * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     std::string data;
-    bool peerClosed = false;
-    for (auto until = std::chrono::steady_clock::now() + limit; fd >= 0 && !peerClosed;) {
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        pollfd waiting{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
-            break;
-        }
-        char chunk[4096];
-        ssize_t count = recv(fd, chunk, sizeof chunk, 0);
-        peerClosed = count <= 0;
-        data.append(chunk, peerClosed ? 0 : static_cast<std::size_t>(count));
+    char chunk[4096];
+    ssize_t count = -1;
+    while (fd >= 0 && (count = recv(fd, chunk, sizeof chunk, 0)) > 0) {
+        data.append(chunk, static_cast<std::size_t>(count));
     }
     if (closed != nullptr) {
-        *closed = peerClosed;
+        // A reset (unread bytes at the server's close) is a close too; a timeout is not.
+        *closed = fd >= 0 && (count == 0 || errno != EAGAIN);
     }
     return data;
 }
@@ -155,20 +148,9 @@ std::string SaveLine(const std::string& wireName, int32_t score, bool fetch) {
            "&checksum=" + std::to_string(ScoreChecksum(score)) + (fetch ? "&fetch=1" : "");
 }
 
-std::string GameExchange(uint16_t port, const std::string& line) {
+std::string Exchange(uint16_t port, const std::string& bytes) {
     Connection connection(port);
-    return connection.Send(line + "\n" + std::string(1, '\0')) ? connection.Read(5s) : "<send failed>";
-}
-
-HttpReply HttpExchange(uint16_t port, const std::string& request) {
-    Connection connection(port);
-    connection.Send(request);
-    HttpReply reply;
-    reply.raw = connection.Read(5s);
-    if (reply.raw.rfind("HTTP/1.1 ", 0) == 0) {
-        reply.status = std::atoi(reply.raw.c_str() + 9);
-    }
-    return reply;
+    return connection.Send(bytes) ? connection.Read(5s) : "<send failed>";
 }
 
 std::string Get(const std::string& target) {

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+std::string ReadFile(const std::string& path);
+
 // A fresh folder under /tmp, removed with all it holds at the end.
 struct TempFolder {
     TempFolder();
@@ -28,7 +30,7 @@ class ServerProcess {
     void Signal(int number);
     // The exit status (128 + n when killed by signal n); -1 if still running after `limit`.
     int WaitForExit(std::chrono::milliseconds limit);
-    std::string Log() const;
+    std::string Log() const { return ReadFile(logFile); }
 
   private:
     std::string logFile;
@@ -54,14 +56,11 @@ class Connection {
 
 // The game's request line, without its "\n" and zero byte.
 std::string SaveLine(const std::string& wireName, int32_t score, bool fetch = true);
-// Sends `line`, "\n" and the zero byte as the game does; returns all that came back.
-std::string GameExchange(uint16_t port, const std::string& line);
-
-struct HttpReply {
-    int status = 0;  // 0 unless the reply starts with "HTTP/1.1 "
-    std::string raw;
-};
-// Sends `request` as it is, on a connection of its own.
-HttpReply HttpExchange(uint16_t port, const std::string& request);
+// Sends `bytes` on a connection of its own; returns all that came back.
+std::string Exchange(uint16_t port, const std::string& bytes);
+// Sends `line`, "\n" and the zero byte as the game does.
+inline std::string GameExchange(uint16_t port, const std::string& line) {
+    return Exchange(port, line + "\n" + std::string(1, '\0'));
+}
 // "GET target HTTP/1.1" with "Connection: close".
 std::string Get(const std::string& target);
