@@ -7,7 +7,6 @@
 # report) before ctest's own time-out would kill it silently.
 
 set -euo pipefail
-E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 e2e_fail() {
   echo "FAIL: $*" >&2
@@ -60,16 +59,9 @@ e2e_teardown() {
   kill "$DEADLINE_PID" 2>/dev/null
   e2e_kill_game
   e2e_stop_xvfb
-  if [ -n "${SERVER_PID:-}" ]; then
-    kill "$SERVER_PID" 2>/dev/null
-    wait "$SERVER_PID" 2>/dev/null
-  fi
-  [ -n "${DB_DIR:-}" ] && rm -rf "$DB_DIR"
-  if [ $status -ne 0 ]; then
-    echo "e2e: work folder kept at $WORK (stderr, screenshots, logs)" >&2
-  else
-    rm -rf "${WORK:-/nonexistent}"
-  fi
+  [ -z "${SERVER_PID:-}" ] || { kill "$SERVER_PID" && wait "$SERVER_PID"; } 2>/dev/null
+  [ -z "${DB_DIR:-}" ] || rm -rf "$DB_DIR"
+  [ $status -eq 0 ] && rm -rf "$WORK" || echo "e2e: work folder kept at $WORK (stderr, screenshots, logs)" >&2
   exit $status
 }
 
