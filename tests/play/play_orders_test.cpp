@@ -174,9 +174,6 @@ TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
     TestClock::Set(24000);
     Frame();
     EXPECT_TRUE(state->messageText.empty());
-    state->SetMessage(wide, 3000);
-    state->ClearMessage();
-    EXPECT_EQ(state->messageTimeout, 3000) << "clearing leaves the time-out";
 }
 
 TEST_F(PlayTest, OverlaysHideWhileASelectionStepWaits) {

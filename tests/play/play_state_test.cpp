@@ -18,8 +18,6 @@ TEST_F(PlayTest, LoadStartsAFreshGame) {
     EXPECT_TRUE(economy.buildings.empty() && economy.elves.empty() && first.messageText.empty());
     EXPECT_EQ(std::tuple(first.buildMenuOpen, first.quitMenuOpen, first.returnToMenu),
               std::tuple(false, false, true));
-    EXPECT_EQ(std::tuple(first.buildMenuHover, first.quitMenuHover, first.secondsLeft, first.lastElfStep),
-              std::tuple(-1, -1, 1440, 5000u));
     EXPECT_TRUE(first.popSound && first.buildSound && first.walkSound);
     EXPECT_FALSE(FileExists("temp.tmp")) << "the scratch file goes with the packages";
 
