@@ -46,7 +46,6 @@ TEST(ScoreExchange, ConnectionClosedBeforeTheMarkKeepsWhatArrived) {
 
 TEST(ScoreExchange, FailuresOfTheServer) {
     EXPECT_TRUE(Exchange(LoopbackServer::ClosedPort()).failed);
-    EXPECT_TRUE(ExchangeScores(ScoreServer{"no-such-host.invalid", 80}, "x", ExchangeLimits{1500}).failed);
     // Within the time limit instead of hanging.
     LoopbackServer silent(LoopbackServer::Answer::Silent);
     EXPECT_TRUE(Exchange(silent.Port()).failed);
