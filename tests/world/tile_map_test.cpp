@@ -129,21 +129,6 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
     EXPECT_EQ(blocked(), 0);
 }
 
-TEST_F(TileMapTest, FieldsAreReadExactly) {
-    // "No" and "NO" are ground; only "no" is an object. Extra fields are ignored,
-    // blank lines, carriage returns and a final line break are harmless.
-    WriteTiles("grass.bmp|No|x\r\n\nsand.bmp|NO|x|extra|fields|here\nrock.bmp|no|x|more\n\n");
-    TileMap map;
-    std::srand(3);
-    map.Load();
-    ASSERT_EQ(map.Kinds().size(), 3u);
-    EXPECT_TRUE(map.Kinds()[0].isGround);
-    EXPECT_TRUE(map.Kinds()[1].isGround);
-    EXPECT_FALSE(map.Kinds()[2].isGround);
-    EXPECT_FALSE(FileExists("tileinfo.tmp"));
-    EXPECT_FALSE(FileExists("temp.tmp"));
-}
-
 // The rock is opaque and larger than its cell: the cells drawn after it (below, to the
 // right) paint over the overflow. The tree's magenta corner is transparent ("nonbg").
 TEST_F(TileMapTest, DrawsCellByCellGroundThenObjectWithTheirKeys) {
@@ -173,9 +158,12 @@ TEST_F(TileMapTest, DrawsCellByCellGroundThenObjectWithTheirKeys) {
     }
 }
 
-TEST_F(TileMapTest, ListsThatCannotMakeAMapAreRefused) {
+// Only a lower-case "no" makes an object kind ("No" and "NO" are ground); extra fields,
+// blank lines, carriage returns and a final line break are harmless.
+TEST_F(TileMapTest, ListsAreReadExactlyAndThoseThatCannotMakeAMapAreRefused) {
     const std::pair<const char*, const char*> cases[] = {
-        {"grass.bmp|yes|x\nsand.bmp|yes|x", "The tile list holds no object kind!"},
+        {"grass.bmp|No|x\r\n\nsand.bmp|NO|x|extra|fields\nrock.bmp|no|x|more\n\n", ""},
+        {"grass.bmp|No|x\nsand.bmp|NO|x", "The tile list holds no object kind!"},
         {"rock.bmp|no|x", "The tile list holds no ground kind!"},
         {"\n\n", "The tile list holds no ground kind!"},
         {"grass.bmp|yes|x\n\nrock.bmp|no\nrock.bmp|no|x",
@@ -185,6 +173,7 @@ TEST_F(TileMapTest, ListsThatCannotMakeAMapAreRefused) {
         WriteTiles(list);
         TileMap map;
         EXPECT_EQ(LoadFailure(map), refusal) << list;
+        EXPECT_FALSE(FileExists("tileinfo.tmp") || FileExists("temp.tmp"));
     }
     TileMap empty;
     EXPECT_THROW(empty.Generate(), std::runtime_error);
