@@ -78,14 +78,17 @@ class TileMapTest : public ::testing::Test {
 TEST_F(TileMapTest, ASeedNamesOneMap) {
     WriteTiles("rock.bmp|no|x\ngrass.bmp|yes|x\ntree.bmp|no|x\nsand.bmp|ok|x");
     TileMap map;
-    auto blocked = [&map] {
-        int n = 0;
+    auto expectCells = [&map](const std::vector<uint32_t>& ground, const std::vector<uint32_t>& objects) {
         for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
-            n += map.IsBlocked(cell / MapRows, cell % MapRows) ? 1 : 0;
+            const int c = cell / MapRows;
+            const int r = cell % MapRows;
+            ASSERT_EQ(map.GroundAt(c, r), ground[cell]) << c << "," << r;
+            ASSERT_EQ(map.ObjectAt(c, r), objects[cell]) << c << "," << r;
+            ASSERT_EQ(map.IsBlocked(c, r), objects[cell] != TileMap::NoObject);
         }
-        return n;
     };
-    EXPECT_EQ(blocked(), 0);
+    const std::vector<uint32_t> none(MapColumns * MapRows, TileMap::NoObject);
+    expectCells(none, none);
     std::srand(2024);
     map.Load();
     ASSERT_EQ(map.Kinds().size(), 4u);
@@ -100,7 +103,7 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
         return static_cast<uint32_t>(k);
     };
     std::vector<uint32_t> ground;
-    std::vector<uint32_t> objects(MapColumns * MapRows, TileMap::NoObject);
+    std::vector<uint32_t> objects = none;
     for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
         ground.push_back(drawKind(true));
     }
@@ -109,24 +112,14 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
         const int r = Random(0, 13);
         objects[c * MapRows + r] = drawKind(false);
     }
+    expectCells(ground, objects);
     // Generating again over a loaded map replaces the objects instead of adding to them.
-    for (bool again : {false, true}) {
-        if (again) {
-            std::srand(2024);
-            map.Generate();
-        }
-        for (int c = 0; c < MapColumns; ++c) {
-            for (int r = 0; r < MapRows; ++r) {
-                ASSERT_EQ(map.GroundAt(c, r), ground[c * MapRows + r]) << c << "," << r;
-                ASSERT_EQ(map.ObjectAt(c, r), objects[c * MapRows + r]) << c << "," << r;
-                ASSERT_EQ(map.IsBlocked(c, r), objects[c * MapRows + r] != TileMap::NoObject);
-            }
-        }
-    }
+    std::srand(2024);
+    map.Generate();
+    expectCells(ground, objects);
     map.Clear();
     EXPECT_TRUE(map.Kinds().empty());
-    EXPECT_EQ(map.GroundAt(0, 0), TileMap::NoObject);
-    EXPECT_EQ(blocked(), 0);
+    expectCells(none, none);
 }
 
 // The rock is opaque and larger than its cell: the cells drawn after it (below, to the
