@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/errors.h"
 #include "engine/video.h"
 #include "tests/support/test_support.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 // A clock that moves on by a fixed step every time it is read, so that a
 // screen loop that waits for a time always gets there.
@@ -48,12 +50,19 @@ inline void DrainEvents() {
     }
 }
 
+// The headline and details of the FileLoadingFailed that load throws, or "loaded".
+template <typename Load>
+std::string LoadFailure(Load load) {
+    try {
+        load();
+    } catch (const FileLoadingFailed& failure) {
+        return failure.what() + (" " + failure.GetDetails());
+    }
+    return "loaded";
+}
+
 // A TrueType font file from the system, standing in for the game's own.
 inline const char* SystemFont = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf";
-
-inline bool IsColour(SDL_Color colour, Uint8 r, Uint8 g, Uint8 b) {
-    return colour.r == r && colour.g == g && colour.b == b;
-}
 
 // A screen, an empty event queue and a data/ folder; "data/gui.rkp" goes afterwards.
 class AppTest : public ::testing::Test {
@@ -64,7 +73,8 @@ class AppTest : public ::testing::Test {
     }
     void TearDown() override { std::remove("data/gui.rkp"); }
     bool At(int x, int y, Uint8 r, Uint8 g, Uint8 b) const {
-        return IsColour(PixelColour(screen.Screen(), x, y), r, g, b);
+        const SDL_Color c = PixelColour(screen.Screen(), x, y);
+        return c.r == r && c.g == g && c.b == b;
     }
 
     ScreenGuard screen;

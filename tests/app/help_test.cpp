@@ -78,19 +78,8 @@ TEST_F(HelpTest, PagesOneToThreeAreTheirPicturesPageFourCentresTheBox) {
 
 TEST_F(HelpTest, AMissingOrBrokenHelpPictureIsReported) {
     WriteTestPackage("data/gui.rkp", 5, {{"help1.png", SolidBmp(4, 4, 1, 1, 1)}});
-    try {
-        LoadHelpPictures();
-        FAIL() << "loaded without help2.png";
-    } catch (const FileLoadingFailed& failure) {
-        EXPECT_STREQ(failure.what(), "Failed to load file \"help2.png\".");
-        EXPECT_EQ(failure.GetDetails(), "Not found inside package.");
-    }
+    EXPECT_EQ(LoadFailure(LoadHelpPictures), "Failed to load file \"help2.png\". Not found inside package.");
     EXPECT_FALSE(FileExists(ScratchFile));
     WriteHelpPackage(SolidBmp(4, 4, 1, 1, 1), "not a picture");
-    try {
-        LoadHelpPictures();
-        FAIL() << "loaded a help page that is no picture";
-    } catch (const FileLoadingFailed& failure) {
-        EXPECT_STREQ(failure.what(), "Failed to load file \"temp.tmp\".");
-    }
+    EXPECT_EQ(LoadFailure(LoadHelpPictures).find("Failed to load file \"temp.tmp\". "), 0u);
 }

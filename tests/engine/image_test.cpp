@@ -75,7 +75,6 @@ TEST_F(ImageTest, SpritesLoadMoveClipAndHonourTheColourKey) {
     magenta.SetColorKey(255, 0, 255, SDL_SRCCOLORKEY);
     magenta.Draw(screen.Screen(), 0, 0);
     EXPECT_EQ(At(5, 5).g, 255) << "keyed magenta must let the green show";
-    EXPECT_EQ(At(5, 5).r, 0);
     moved.Free();
     EXPECT_TRUE(moved.IsEmpty());
 

@@ -3,17 +3,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* input = "fuzz-input.rkp";
-    std::FILE* file = std::fopen(input, "wb");
-    if (file == nullptr) {
-        return 0;
-    }
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(data), size);
     try {
         Package package(input);
         const std::vector<std::string> names = package.Names();

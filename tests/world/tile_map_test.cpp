@@ -78,14 +78,17 @@ class TileMapTest : public ::testing::Test {
 TEST_F(TileMapTest, ASeedNamesOneMap) {
     WriteTiles("rock.bmp|no|x\ngrass.bmp|yes|x\ntree.bmp|no|x\nsand.bmp|ok|x");
     TileMap map;
-    auto blocked = [&map] {
-        int n = 0;
+    auto expectCells = [&map](const std::vector<uint32_t>& ground, const std::vector<uint32_t>& objects) {
         for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
-            n += map.IsBlocked(cell / MapRows, cell % MapRows) ? 1 : 0;
+            const int c = cell / MapRows;
+            const int r = cell % MapRows;
+            ASSERT_EQ(map.GroundAt(c, r), ground[cell]) << c << "," << r;
+            ASSERT_EQ(map.ObjectAt(c, r), objects[cell]) << c << "," << r;
+            ASSERT_EQ(map.IsBlocked(c, r), objects[cell] != TileMap::NoObject);
         }
-        return n;
     };
-    EXPECT_EQ(blocked(), 0);
+    const std::vector<uint32_t> none(MapColumns * MapRows, TileMap::NoObject);
+    expectCells(none, none);
     std::srand(2024);
     map.Load();
     ASSERT_EQ(map.Kinds().size(), 4u);
@@ -100,7 +103,7 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
         return static_cast<uint32_t>(k);
     };
     std::vector<uint32_t> ground;
-    std::vector<uint32_t> objects(MapColumns * MapRows, TileMap::NoObject);
+    std::vector<uint32_t> objects = none;
     for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
         ground.push_back(drawKind(true));
     }
@@ -109,39 +112,14 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
         const int r = Random(0, 13);
         objects[c * MapRows + r] = drawKind(false);
     }
+    expectCells(ground, objects);
     // Generating again over a loaded map replaces the objects instead of adding to them.
-    for (bool again : {false, true}) {
-        if (again) {
-            std::srand(2024);
-            map.Generate();
-        }
-        for (int c = 0; c < MapColumns; ++c) {
-            for (int r = 0; r < MapRows; ++r) {
-                ASSERT_EQ(map.GroundAt(c, r), ground[c * MapRows + r]) << c << "," << r;
-                ASSERT_EQ(map.ObjectAt(c, r), objects[c * MapRows + r]) << c << "," << r;
-                ASSERT_EQ(map.IsBlocked(c, r), objects[c * MapRows + r] != TileMap::NoObject);
-            }
-        }
-    }
+    std::srand(2024);
+    map.Generate();
+    expectCells(ground, objects);
     map.Clear();
     EXPECT_TRUE(map.Kinds().empty());
-    EXPECT_EQ(map.GroundAt(0, 0), TileMap::NoObject);
-    EXPECT_EQ(blocked(), 0);
-}
-
-TEST_F(TileMapTest, FieldsAreReadExactly) {
-    // "No" and "NO" are ground; only "no" is an object. Extra fields are ignored,
-    // blank lines, carriage returns and a final line break are harmless.
-    WriteTiles("grass.bmp|No|x\r\n\nsand.bmp|NO|x|extra|fields|here\nrock.bmp|no|x|more\n\n");
-    TileMap map;
-    std::srand(3);
-    map.Load();
-    ASSERT_EQ(map.Kinds().size(), 3u);
-    EXPECT_TRUE(map.Kinds()[0].isGround);
-    EXPECT_TRUE(map.Kinds()[1].isGround);
-    EXPECT_FALSE(map.Kinds()[2].isGround);
-    EXPECT_FALSE(FileExists("tileinfo.tmp"));
-    EXPECT_FALSE(FileExists("temp.tmp"));
+    expectCells(none, none);
 }
 
 // The rock is opaque and larger than its cell: the cells drawn after it (below, to the
@@ -173,9 +151,12 @@ TEST_F(TileMapTest, DrawsCellByCellGroundThenObjectWithTheirKeys) {
     }
 }
 
-TEST_F(TileMapTest, ListsThatCannotMakeAMapAreRefused) {
+// Only a lower-case "no" makes an object kind ("No" and "NO" are ground); extra fields,
+// blank lines, carriage returns and a final line break are harmless.
+TEST_F(TileMapTest, ListsAreReadExactlyAndThoseThatCannotMakeAMapAreRefused) {
     const std::pair<const char*, const char*> cases[] = {
-        {"grass.bmp|yes|x\nsand.bmp|yes|x", "The tile list holds no object kind!"},
+        {"grass.bmp|No|x\r\n\nsand.bmp|NO|x|extra|fields\nrock.bmp|no|x|more\n\n", ""},
+        {"grass.bmp|No|x\nsand.bmp|NO|x", "The tile list holds no object kind!"},
         {"rock.bmp|no|x", "The tile list holds no ground kind!"},
         {"\n\n", "The tile list holds no ground kind!"},
         {"grass.bmp|yes|x\n\nrock.bmp|no\nrock.bmp|no|x",
@@ -185,6 +166,7 @@ TEST_F(TileMapTest, ListsThatCannotMakeAMapAreRefused) {
         WriteTiles(list);
         TileMap map;
         EXPECT_EQ(LoadFailure(map), refusal) << list;
+        EXPECT_FALSE(FileExists("tileinfo.tmp") || FileExists("temp.tmp"));
     }
     TileMap empty;
     EXPECT_THROW(empty.Generate(), std::runtime_error);
