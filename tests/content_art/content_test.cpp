@@ -83,14 +83,10 @@ Uint32 RawAt(const Sprite& sprite, int x, int y) {
     return raw;
 }
 
-SDL_Color ColourAt(const Sprite& sprite, int x, int y) {
-    SDL_Color colour{0, 0, 0, 0};
-    SDL_GetRGB(RawAt(sprite, x, y), sprite.GetSurface()->format, &colour.r, &colour.g, &colour.b);
-    return colour;
-}
-
-int Brightness(SDL_Color colour) {
-    return (299 * colour.r + 587 * colour.g + 114 * colour.b) / 1000;
+int BrightnessAt(const Sprite& sprite, int x, int y) {
+    Uint8 r, g, b;
+    SDL_GetRGB(RawAt(sprite, x, y), sprite.GetSurface()->format, &r, &g, &b);
+    return (299 * r + 587 * g + 114 * b) / 1000;
 }
 
 // Pixels of the picture whose raw value is the given one.
@@ -266,8 +262,9 @@ TEST_F(ContentTest, ScreensKeepDarkCalmPlacesWhereTheGameWrites) {
         long sum = 0;
         for (int y = area.y; y < area.y + area.h; ++y) {
             for (int x = area.x; x < area.x + area.w; ++x) {
-                largest = std::max(largest, Brightness(ColourAt(picture, x, y)));
-                sum += Brightness(ColourAt(picture, x, y));
+                const int brightness = BrightnessAt(picture, x, y);
+                largest = std::max(largest, brightness);
+                sum += brightness;
             }
         }
         EXPECT_LT(largest, 100) << area.member << " at " << area.x << "," << area.y;

@@ -55,11 +55,8 @@ int RunTool(const std::string& command) {
 }  // namespace
 
 TEST(SoundsPackage, HoldsTheMusicAndTheEffectsAndTheGamesSoundLayerLoadsThem) {
-    std::vector<std::string> names;
-    for (const auto& member : Packed()) {
-        names.push_back(member.first);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"build.wav", "christmas.xm", "pop.wav", "walk.wav"}));
+    // Each member is named where it is read (Packed().at); nothing else is packed.
+    EXPECT_EQ(Packed().size(), 4u);
     ASSERT_EQ(SDL_Init(0), 0);
     StartSound(44100, 32);
     {
