@@ -111,20 +111,19 @@ TEST(XmModule, NotesSoundAtTheirPitchAndTheSongLoopsToItsRestart) {
 }
 
 TEST(XmModule, TuningFollowsTheSampleRateAndPitch) {
-    const struct {
-        double rate;
-        int note, relativeNote, fineTune;
-    } cases[] = {
-        {8363, 49, 0, 0},                              // middle C at 8363 Hz needs no correction
-        {16726, 49, 12, 0},                            // twice the rate: an octave up to stay in tune
-        {8363, 56, -7, 0},                             // a fifth higher content: seven down
-        {8363 * std::pow(2.0, 0.25 / 12), 49, 0, 32},  // a quarter tone: never beyond half a semitone
-    };
-    for (const auto& c : cases) {
-        const xm::Tuning tuning = xm::TuningFor(c.rate, xm::NoteFrequency(c.note));
-        EXPECT_EQ(tuning.relativeNote, c.relativeNote) << c.rate << " Hz, note " << c.note;
-        EXPECT_EQ(tuning.fineTune, c.fineTune) << c.rate << " Hz, note " << c.note;
-    }
+    // A sample made at 8363 Hz sounding middle C needs no correction.
+    xm::Tuning plain = xm::TuningFor(8363, xm::NoteFrequency(49));
+    EXPECT_EQ(plain.relativeNote, 0);
+    EXPECT_EQ(plain.fineTune, 0);
+    // Twice the rate: an octave up to stay in tune; a fifth higher content: seven down.
+    EXPECT_EQ(xm::TuningFor(16726, xm::NoteFrequency(49)).relativeNote, 12);
+    xm::Tuning fifth = xm::TuningFor(8363, xm::NoteFrequency(56));
+    EXPECT_EQ(fifth.relativeNote, -7);
+    EXPECT_EQ(fifth.fineTune, 0);
+    // A quarter tone is split into note and fine tune, never beyond half a semitone.
+    xm::Tuning quarter = xm::TuningFor(8363 * std::pow(2.0, 0.25 / 12), xm::NoteFrequency(49));
+    EXPECT_EQ(quarter.relativeNote, 0);
+    EXPECT_EQ(quarter.fineTune, 32);
     EXPECT_NEAR(xm::NoteFrequency(58), 440.0, 1e-9);
 }
 
