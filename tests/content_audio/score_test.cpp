@@ -38,18 +38,16 @@ TEST(Score, NotesBecomeEventsOnTheirRows) {
     const audio::ScoreSection& section = score.sections[0];
     EXPECT_EQ(section.rows, 16);
     const auto& tune = section.voices[0];
-    ASSERT_EQ(tune.size(), 6u);
-    // Middle C is module note C-4 (49); F#5 is 18 semitones higher; Bb3 two below C4.
-    EXPECT_EQ(tune[0].note, 49);
-    EXPECT_EQ(tune[1].note, 49 + 18);
-    EXPECT_EQ(tune[2].note, 49 - 2);
-    EXPECT_EQ(tune[3].note, 49 + 7);
-    const int rows[] = {0, 4, 6, 8, 14, 15};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(tune[i].row, rows[i]) << "note " << i;
-        EXPECT_EQ(tune[i].instrument, 0);
-        EXPECT_FALSE(tune[i].release);
+    std::vector<int> notes, rows;
+    for (const auto& event : tune) {
+        notes.push_back(event.note);
+        rows.push_back(event.row);
+        EXPECT_EQ(event.instrument, 0);
+        EXPECT_FALSE(event.release);
     }
+    // Middle C is module note C-4 (49); F#5 is 18 semitones higher; Bb3 two below C4.
+    EXPECT_EQ(notes, (std::vector<int>{49, 49 + 18, 49 - 2, 49 + 7, 49 + 9, 49 + 9}));
+    EXPECT_EQ(rows, (std::vector<int>{0, 4, 6, 8, 14, 15}));
     EXPECT_EQ(tune[4].volume, 40) << "the voice's volume is the default";
     EXPECT_EQ(tune[5].volume, 12);
 
@@ -133,14 +131,14 @@ TEST(Score, MistakesAreReportedWithTheirLine) {
 }
 
 TEST(Score, ModuleHasOneChannelPerVoiceAndSplitsLongSections) {
-    std::string text = Header + "section long\ntune: C4:w";
-    for (int bar = 1; bar < 6; ++bar) {
-        text += " | D4:w";
-    }
-    text +=
-        "\ndrums: kick:w | % | % | % | % | kick r r r\nsection short\ntune: E4:w\norder short long\nrestart "
-        "long\n";
-    const audio::Score score = audio::ParseScore(text);
+    const audio::Score score = audio::ParseScore(Header +
+                                                 "section long\n"
+                                                 "tune: C4:w | D4:w | D4:w | D4:w | D4:w | D4:w\n"
+                                                 "drums: kick:w | % | % | % | % | kick r r r\n"
+                                                 "section short\n"
+                                                 "tune: E4:w\n"
+                                                 "order short long\n"
+                                                 "restart long\n");
     const xm::Module module = audio::BuildModule(score);
     EXPECT_EQ(module.channels, 2);
     EXPECT_EQ(module.bpm, 120);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds, int soloChannel) {
+XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds) {
     XmpRendering result;
     xmp_context context = xmp_create_context();
     if (xmp_load_module_from_memory(context, moduleBytes.data(), static_cast<long>(moduleBytes.size())) !=
@@ -15,11 +15,6 @@ XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds, int sol
     }
     result.loaded = true;
     xmp_start_player(context, XmpRate, XMP_FORMAT_MONO);
-    if (soloChannel >= 0) {
-        for (int channel = 0; channel < XMP_MAX_CHANNELS; ++channel) {
-            xmp_channel_mute(context, channel, channel == soloChannel ? 0 : 1);
-        }
-    }
     const size_t wanted = static_cast<size_t>(seconds * XmpRate);
     xmp_frame_info info;
     while (result.mono.size() < wanted && xmp_play_frame(context) == 0) {

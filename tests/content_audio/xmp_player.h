@@ -15,9 +15,8 @@ struct XmpRendering {
 
 inline constexpr int XmpRate = 44100;
 
-// Plays the module's bytes at full volume for up to seconds (less if it
-// ends). With soloChannel >= 0 every other channel is muted.
-XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds, int soloChannel = -1);
+// Plays the module's bytes at full volume for up to seconds (less if it ends).
+XmpRendering PlayWithXmp(const std::string& moduleBytes, double seconds);
 
 double Rms(const std::vector<float>& signal, size_t begin, size_t end);
 float Peak(const std::vector<float>& signal, size_t begin, size_t end);
