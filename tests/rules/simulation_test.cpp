@@ -65,10 +65,10 @@ TEST_F(SimulationTest, ProducersFillTheirStocksInListOrder) {
     Add(Mine, 9, 0, 3);
     Add(Office, 11, 0);
     // Frames every 500 ms up to 12 s after building: woodworker every 2 s (6 cycles),
-    // plastics every 4 s (3), foundry with two carriers every 2.5 s (4).
-    for (int i = 0; i < 24; ++i) {
-        TestClock::Advance(500);
-        economy.UpdateBuildings(screen.Screen());
+    // plastics every 4 s (3), foundry with two carriers every 2.5 s (4). Whole frames, so the
+    // elves' update also runs on a game without elves.
+    for (int i = 0; i < 25; ++i) {
+        Frame();
     }
     // A new game starts with 5000 and no stock.
     EXPECT_EQ(economy.Wood(), 3 * 6);
