@@ -133,6 +133,7 @@ class LongGameTest : public RulesTest {
         }
         ASSERT_EQ(staffed, 0) << "a worker inside for each place filled";
         ASSERT_EQ(carriers, 0) << "a carrier on the road for each one a foundry counts";
+        ASSERT_FALSE(economy.placing || economy.freeElvesPanelOpen);
         for (int index : {economy.selectedWorker, economy.selectedCarrier, economy.routeCarrier,
                           economy.pendingElfType, economy.selectedBuilding}) {
             ASSERT_EQ(index, -1);

@@ -199,37 +199,33 @@ TEST_F(PanelsTest, FreeElvesClickPicksTheFirstFreeElfInHiringOrder) {
     }
     economy.elves[0].employed = true;
     economy.elves[1].onRoute = economy.elves[4].onRoute = true;
-    economy.OpenFreeElvesPanel(100, 100);
-    EXPECT_FALSE(economy.FreeElvesClick(150, 110)) << "nothing drawn yet: no row";
+    // A click on a freshly opened panel with the given row lit (0: none).
+    const auto click = [&](int row, int x, int y) {
+        economy.OpenFreeElvesPanel(100, 100);
+        economy.freeElvesRow = row;
+        return economy.FreeElvesClick(x, y);
+    };
+    EXPECT_FALSE(click(0, 150, 110)) << "nothing drawn yet: no row";
     EXPECT_TRUE(economy.freeElvesPanelOpen);
-
-    economy.freeElvesRow = 1;
-    EXPECT_TRUE(economy.FreeElvesClick(310, 176)) << "the far corner is inside";
-    EXPECT_EQ(economy.selectedWorker, 2);
-    EXPECT_FALSE(economy.freeElvesPanelOpen);
+    EXPECT_TRUE(click(1, 310, 176)) << "the far corner is inside";
+    EXPECT_TRUE(economy.selectedWorker == 2 && !economy.freeElvesPanelOpen);
 
     // Without both a mine and a foundry the carrier row answers -2 and the panel stays.
-    economy.OpenFreeElvesPanel(100, 100);
-    economy.freeElvesRow = 2;
     for (int type : {0, int{Mine}, int{Foundry}}) {
         if (type != 0) {
             Add(type, type == Mine ? 0 : 5, 5);
         }
-        EXPECT_TRUE(economy.FreeElvesClick(150, 160));
+        EXPECT_TRUE(click(2, 150, 160));
         EXPECT_EQ(economy.selectedCarrier, type == Foundry ? 5 : -2);
         EXPECT_EQ(economy.selectedWorker, -1);
         EXPECT_EQ(economy.freeElvesPanelOpen, type != Foundry);
     }
 
-    economy.OpenFreeElvesPanel(100, 100);
-    economy.freeElvesRow = 2;
     economy.elves[5].onRoute = true;
-    EXPECT_FALSE(economy.FreeElvesClick(150, 160)) << "no free carrier";
-    EXPECT_EQ(economy.selectedCarrier, -1);
-    EXPECT_TRUE(economy.freeElvesPanelOpen);
-    economy.freeElvesRow = 1;
+    EXPECT_FALSE(click(2, 150, 160)) << "no free carrier";
+    EXPECT_TRUE(economy.selectedCarrier == -1 && economy.freeElvesPanelOpen);
     economy.elves[2].employed = economy.elves[3].employed = true;
-    EXPECT_FALSE(economy.FreeElvesClick(150, 130)) << "no free worker";
+    EXPECT_FALSE(click(1, 150, 130)) << "no free worker";
     EXPECT_TRUE(economy.freeElvesPanelOpen);
 
     for (const auto& [x, y] :
@@ -237,8 +233,7 @@ TEST_F(PanelsTest, FreeElvesClickPicksTheFirstFreeElfInHiringOrder) {
         economy.OpenFreeElvesPanel(100, 100);
         economy.routeCarrier = 3;
         EXPECT_FALSE(economy.FreeElvesClick(x, y)) << "a click outside closes it";
-        EXPECT_FALSE(economy.freeElvesPanelOpen);
-        EXPECT_EQ(economy.routeCarrier, -1);
+        EXPECT_TRUE(!economy.freeElvesPanelOpen && economy.routeCarrier == -1);
     }
 }
 
