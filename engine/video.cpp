@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -19,10 +20,40 @@ Video::~Video() {
     SDL_Quit();
 }
 
+namespace {
+
+constexpr int DisplayAttempts = 3;
+constexpr Uint32 DisplayRetryDelay = 200;
+
+// When no display answers, SDL falls back to a driver that shows nothing and
+// the game would run unseen for ever. Such a driver counts only when asked for.
+bool ShowsNothingUnasked() {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    char name[32] = "";
+    if ((asked != nullptr && *asked != '\0') || SDL_VideoDriverName(name, sizeof name) == nullptr) {
+        return false;
+    }
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0;
+}
+
+}  // namespace
+
 void Video::Init(Uint32 initFlags, int width, int height, int bitsPerPixel, Uint32 videoFlags) {
     screen = nullptr;
     if (SDL_Init(initFlags) == -1) {
         throw SDLFailure("Failed to initialize SDL.", SDL_GetError());
+    }
+    // A display server under load sometimes drops a new connection at once;
+    // the next one goes through.
+    for (int attempt = 1; (initFlags & SDL_INIT_VIDEO) != 0 && ShowsNothingUnasked(); ++attempt) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (attempt == DisplayAttempts) {
+            throw SDLFailure("Failed to initialize SDL.", "No display to show the game on.");
+        }
+        SDL_Delay(DisplayRetryDelay);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == -1) {
+            throw SDLFailure("Failed to initialize SDL.", SDL_GetError());
+        }
     }
     SetVideoMode(width, height, bitsPerPixel, videoFlags);
 }

@@ -12,7 +12,8 @@ class Video {
     Video(const Video&) = delete;
     Video& operator=(const Video&) = delete;
 
-    // SDL_Init, then SetVideoMode. Throws SDLFailure.
+    // SDL_Init, then SetVideoMode. Throws SDLFailure, also when SDL found no
+    // display and fell back to a driver that shows nothing unasked.
     void Init(Uint32 initFlags, int width, int height, int bitsPerPixel, Uint32 videoFlags);
     void SetVideoMode(int width, int height, int bitsPerPixel, Uint32 videoFlags);
     SDL_Surface* GetScreen() const { return screen; }

@@ -46,6 +46,26 @@ TEST(Video, AFailedModeNamesTheRequestAndLeavesNoScreen) {
     failing.Quit();  // twice is harmless
 }
 
+// With no display SDL would fall back to a driver that shows nothing, and the
+// game would run unseen; the start is refused instead.
+TEST(Video, WithoutADisplayTheStartIsRefusedRatherThanRunUnseen) {
+    const std::string driver = std::getenv("SDL_VIDEODRIVER");
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    Video unseen;
+    std::string details;
+    try {
+        unseen.Init(SDL_INIT_VIDEO, 640, 480, 24, SDL_SWSURFACE);
+    } catch (const SDLFailure& failure) {
+        EXPECT_STREQ(failure.what(), "Failed to initialize SDL.");
+        details = failure.GetDetails();
+    }
+    setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
+    EXPECT_EQ(details, "No display to show the game on.");
+    EXPECT_EQ(unseen.GetScreen(), nullptr);
+}
+
 TEST(Video, EventLayerTakesEventsInOrderAndReportsAnEmptyQueue) {
     ScreenGuard screen;
     ASSERT_TRUE(InitEvents()) << EventsError();
