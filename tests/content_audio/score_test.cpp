@@ -27,15 +27,11 @@ int ErrorLine(const std::string& text) {
     return 0;
 }
 
-// "row:note" for each event, "row" alone without notes, "row r" for a release.
-std::string Events(const std::vector<audio::ScoreEvent>& voice, bool notes = true) {
+// "row:note" for each event, "row r" for a release.
+std::string Events(const std::vector<audio::ScoreEvent>& voice) {
     std::string text;
     for (const audio::ScoreEvent& event : voice) {
-        text += std::to_string(event.row) +
-                (event.release ? "r"
-                 : notes       ? ":" + std::to_string(event.note)
-                               : "") +
-                " ";
+        text += std::to_string(event.row) + (event.release ? "r " : ":" + std::to_string(event.note) + " ");
     }
     return text;
 }
@@ -57,8 +53,9 @@ TEST(Score, NotesBecomeEventsOnTheirRows) {
     EXPECT_EQ(tune[4].volume, 40) << "the voice's volume is the default";
     EXPECT_EQ(tune[5].volume, 12);
     EXPECT_EQ(tune[5].instrument, 0);
-    EXPECT_EQ(Events(section.voices[1], false), "0 4 8r ");
-    EXPECT_EQ(section.voices[1][0].instrument, 1) << "a drum token names its instrument";
+    // A drum token names its instrument and plays its sample as it was made.
+    EXPECT_EQ(Events(section.voices[1]), "0:49 4:49 8r ");
+    EXPECT_EQ(section.voices[1][0].instrument, 1);
 }
 
 TEST(Score, RepeatsCopiesAndOrder) {
@@ -77,7 +74,7 @@ TEST(Score, RepeatsCopiesAndOrder) {
     EXPECT_TRUE(score.sections[0].voices[1].empty()) << "a voice left out is silent";
     EXPECT_EQ(score.sections[1].rows, 64);
     EXPECT_EQ(Events(score.sections[1].voices[0]), Events(first));
-    EXPECT_EQ(Events(score.sections[1].voices[1], false), "0 16 32 48 ");
+    EXPECT_EQ(Events(score.sections[1].voices[1]), "0:49 16:49 32:49 48:49 ");
     EXPECT_EQ(score.order, (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(score.restart, 1);
 }
