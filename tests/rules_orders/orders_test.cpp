@@ -236,7 +236,7 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
             EXPECT_EQ(SameColour(PixelColour(screen.Screen(), px + x, py + y), SDL_Color{255, 0, 0, 0}),
                       blocked);
         }
-        EXPECT_EQ(MemberAt(screen.Screen(), px + 20, py + 10), "office.png");
+        EXPECT_TRUE(Shows(screen.Screen(), px + 20, py + 10, "office.png"));
     }
 }
 
@@ -270,7 +270,7 @@ TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMapAndBlinks) {
         TestClock::Set(time);
         ClearScreen();
         economy.DrawPreview(screen.Screen(), emptyMap);
-        EXPECT_EQ(MemberOnTile(screen.Screen(), 5, 4) == "office.png", shown) << time;
+        EXPECT_EQ(ShowsOnTile(screen.Screen(), 5, 4, "office.png"), shown) << time;
     }
 }
 
