@@ -200,25 +200,19 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
     std::srand(4242);
     TileMap map;
     map.Load();
-    int blockedColumn = -1;
-    int blockedRow = -1;
-    int freeColumn = -1;
-    int freeRow = -1;
+    // The last free cell with a free one below it (room for a mine), and the last blocked one.
+    std::pair<int, int> cells[2] = {{-1, -1}, {-1, -1}};
     for (int c = 0; c < MapColumns; ++c) {
         for (int r = 0; r + 1 < MapRows; ++r) {
-            if (map.IsBlocked(c, r)) {
-                blockedColumn = c;
-                blockedRow = r;
-            } else if (!map.IsBlocked(c, r + 1)) {
-                freeColumn = c;
-                freeRow = r;
+            if (map.IsBlocked(c, r) || !map.IsBlocked(c, r + 1)) {
+                cells[map.IsBlocked(c, r)] = {c, r};
             }
         }
     }
-    ASSERT_TRUE(blockedColumn >= 0 && freeColumn >= 0);
+    ASSERT_TRUE(cells[0].first >= 0 && cells[1].first >= 0);
     economy.money = 0;  // nothing is bought
-    for (const auto& [column, row, blocked] : std::vector<std::tuple<int, int, bool>>{
-             {blockedColumn, blockedRow, true}, {freeColumn, freeRow, false}}) {
+    for (const bool blocked : {true, false}) {
+        const auto [column, row] = cells[blocked];
         Add(Iron, column, row);
         for (int type : {Mine, Office}) {
             Preview(type, column, row);
@@ -260,17 +254,13 @@ TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMapAndBlinks) {
     // Hidden for 250 ms, shown for 500 ms, then the period starts again.
     economy.StartPlacing(Office);
     economy.MovePreview(5 * 32 + 3, 32 + 4 * 32 + 3);
-    for (const auto& [time, shown] : std::vector<std::pair<Uint32, bool>>{{100000, false},
-                                                                          {100249, false},
-                                                                          {100250, true},
-                                                                          {100749, true},
-                                                                          {100750, true},
-                                                                          {100999, false},
-                                                                          {101000, true}}) {
-        TestClock::Set(time);
+    const std::string shown = "0011101";
+    const Uint32 times[] = {100000, 100249, 100250, 100749, 100750, 100999, 101000};
+    for (size_t i = 0; i < shown.size(); ++i) {
+        TestClock::Set(times[i]);
         ClearScreen();
         economy.DrawPreview(screen.Screen(), emptyMap);
-        EXPECT_EQ(ShowsOnTile(screen.Screen(), 5, 4, "office.png"), shown) << time;
+        EXPECT_EQ(ShowsOnTile(screen.Screen(), 5, 4, "office.png"), shown[i] == '1') << times[i];
     }
 }
 
