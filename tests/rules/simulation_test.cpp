@@ -238,20 +238,6 @@ TEST_F(SimulationTest, CarrierShuttlesWithStopsInsideItsBuildings) {
     EXPECT_FALSE(carrier.inside);
 }
 
-TEST_F(SimulationTest, TakeFindOnlyAnswersAFreshFind) {
-    std::srand(77);
-    const int before = std::rand();
-    std::srand(77);
-    for (const auto& [type, state] : std::vector<std::pair<int, int>>{
-             {Worker, 1}, {Carrier, 1}, {Geologist, 0}, {Geologist, 2}, {Geologist, 3}}) {
-        Elf elf(type, 0, 0);
-        elf.searchState = state;
-        EXPECT_EQ(elf.TakeFind(), Elf::NoFind);
-        EXPECT_EQ(elf.searchState, state);
-    }
-    EXPECT_EQ(std::rand(), before) << "no number was drawn";
-}
-
 TEST_F(SimulationTest, GeologistFindsOnlyWhereNoBuildingStarts) {
     Add(Factory, 3, 3);
     const unsigned lucky = SeedFor({{10, 5}});
