@@ -16,18 +16,13 @@ enum Order { HireElf, PickOffice, Build, SendWorker, PickMine, PickFoundry };
 // change. `picked` is what the order follows: the elf type paid for (PickOffice), the chosen worker
 // (SendWorker) or carrier (PickMine), the carrier whose mine was chosen (PickFoundry). `arg` is the
 // menu item (HireElf), the previewed type or 0 when nothing is placed (Build), the carrier's mine
-// beforehand (PickFoundry).
+// beforehand (PickFoundry). `upkeep`: the elves the open office keeps (the other is full);
+// `shortStaffed`: the mine has 2 workers of 3, the foundry 3 of 4.
 struct OrderCase {
     const char* name;
-    int money;
-    int upkeep;        // elves the open office keeps (the other is full)
-    int shortStaffed;  // the mine has 2 workers of 3, the foundry 3 of 4
-    int picked;
+    int money, upkeep, shortStaffed, picked;
     Order order;
-    int arg;
-    int column;
-    int row;
-    int result;
+    int arg, column, row, result;
     std::string changes;
 };
 
