@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,17 +54,11 @@ SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
 // lifetime of the guard.
 class FontGuard {
   public:
-    explicit FontGuard(int pointSize = 16);
+    FontGuard();
     ~FontGuard();
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
 };
-
-// Writes data/buildings.rkp and data/elves.rkp with a 32 x 32 picture in the
-// colour colourOf gives each member, and data/tiles.rkp with a walkable
-// "grass.bmp" and a blocked "rock.bmp".
-void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
-                        SDL_Color rock);
 
 // Whether any pixel in the rectangle (both corners included) has the colour.
 bool AnyPixel(SDL_Surface* screen, int x1, int y1, int x2, int y2, SDL_Color colour);
