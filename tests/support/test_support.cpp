@@ -13,24 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-namespace {
-
-Uint32 testNow = 0;
-
-}  // namespace
-
-void TestClock::Set(Uint32 now) {
-    testNow = now;
-}
-void TestClock::Advance(Uint32 milliseconds) {
-    testNow += milliseconds;
-}
-Uint32 TestClock::Read() {
-    return testNow;
-}
-
 ClockGuard::ClockGuard(Uint32 start) {
-    testNow = start;
+    TestClock::Set(start);
     SetClock(TestClock::Read);
 }
 

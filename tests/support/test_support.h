@@ -11,9 +11,12 @@
 // A clock the test sets by hand; installed with ClockGuard.
 class TestClock {
   public:
-    static void Set(Uint32 now);
-    static void Advance(Uint32 milliseconds);
-    static Uint32 Read();
+    static void Set(Uint32 now) { current = now; }
+    static void Advance(Uint32 milliseconds) { current += milliseconds; }
+    static Uint32 Read() { return current; }
+
+  private:
+    static inline Uint32 current = 0;
 };
 
 // Installs the test clock for the lifetime of the guard, then restores SDL's.
