@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,9 +11,12 @@
 // A clock the test sets by hand; installed with ClockGuard.
 class TestClock {
   public:
-    static void Set(Uint32 now);
-    static void Advance(Uint32 milliseconds);
-    static Uint32 Read();
+    static void Set(Uint32 now) { current = now; }
+    static void Advance(Uint32 milliseconds) { current += milliseconds; }
+    static Uint32 Read() { return current; }
+
+  private:
+    static inline Uint32 current = 0;
 };
 
 // Installs the test clock for the lifetime of the guard, then restores SDL's.
@@ -55,17 +57,11 @@ SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
 // lifetime of the guard.
 class FontGuard {
   public:
-    explicit FontGuard(int pointSize = 16);
+    FontGuard();
     ~FontGuard();
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
 };
-
-// Writes data/buildings.rkp and data/elves.rkp with a 32 x 32 picture in the
-// colour colourOf gives each member, and data/tiles.rkp with a walkable
-// "grass.bmp" and a blocked "rock.bmp".
-void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
-                        SDL_Color rock);
 
 // Whether any pixel in the rectangle (both corners included) has the colour.
 bool AnyPixel(SDL_Surface* screen, int x1, int y1, int x2, int y2, SDL_Color colour);
