@@ -4,7 +4,6 @@
 #include "engine/video.h"
 
 #include <SDL_mixer.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <optional>
@@ -39,22 +38,12 @@ const std::string SilentWav =
 }  // namespace
 
 void WriteGamePackages(const char* buildWav) {
-    const std::string brown = SolidBmp(32, 32, 90, 60, 30);
-    std::vector<std::pair<std::string, std::string>> buildings;
-    // The pictures of the building types the tests use.
-    for (const char* name : {"office", "woodworker", "woodworkerw1", "woodworkerw2", "woodworkerw3",
-                             "woodworkerw4", "foundry1", "foundry2", "foundry3", "foundry3w1", "foundry3w2",
-                             "foundry3w3", "mine1", "mine2", "mine1w1", "mine1w2"}) {
-        buildings.push_back({std::string(name) + ".png", brown});
-    }
-    mkdir("data", 0755);
-    WriteTestPackage("data/buildings.rkp", 7, buildings);
-    WriteTestPackage("data/elves.rkp", 9,
-                     {{"worker.png", brown}, {"geologist.png", brown}, {"carrier.png", brown}});
-    WriteTestPackage("data/tiles.rkp", 11,
-                     {{"tiles.dat", "grass.bmp|yes|x\nrock.bmp|no|x"},
-                      {"grass.bmp", SolidBmp(32, 32, 0, 200, 0)},
-                      {"rock.bmp", SolidBmp(32, 32, 0, 100, 100)}});
+    // One brown for every building and elf: play tests look at menus and panels, not pictures.
+    WriteWorldPackages(
+        [](const std::string&) {
+            return SDL_Color{90, 60, 30, 0};
+        },
+        {0, 200, 0, 0}, {0, 100, 100, 0});
     WriteTestPackage(
         "data/gui.rkp", 3,
         {{"topbar.png", SolidBmp(640, 32, TopBarColour.r, TopBarColour.g, TopBarColour.b)},

@@ -7,6 +7,8 @@
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +70,31 @@ std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b) {
     std::string bytes = ReadFileBytes(path);
     std::remove(path.c_str());
     return bytes;
+}
+
+void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
+                        SDL_Color rock) {
+    const auto picture = [](SDL_Color c) { return SolidBmp(32, 32, c.r, c.g, c.b); };
+    std::vector<std::pair<std::string, std::string>> buildings;
+    for (const char* name :
+         {"office",    "woodworker", "woodworkerw1", "woodworkerw2", "woodworkerw3", "woodworkerw4",
+          "factory1",  "factory2",   "factory2w1",   "factory2w2",   "plastics1",    "plastics2",
+          "plastics3", "plastics4",  "plastics1w1",  "plastics1w2",  "foundry1",     "foundry2",
+          "foundry3",  "foundry3w1", "foundry3w2",   "foundry3w3",   "mine1",        "mine2",
+          "mine1w1",   "mine1w2",    "iron",         "oil"}) {
+        const std::string member = std::string(name) + ".png";
+        buildings.push_back({member, picture(colourOf(member))});
+    }
+    mkdir("data", 0755);
+    WriteTestPackage("data/buildings.rkp", 7, buildings);
+    WriteTestPackage("data/elves.rkp", 9,
+                     {{"worker.png", picture(colourOf("worker.png"))},
+                      {"geologist.png", picture(colourOf("geologist.png"))},
+                      {"carrier.png", picture(colourOf("carrier.png"))}});
+    WriteTestPackage("data/tiles.rkp", 11,
+                     {{"tiles.dat", "grass.bmp|yes|x\nrock.bmp|no|x"},
+                      {"grass.bmp", picture(grass)},
+                      {"rock.bmp", picture(rock)}});
 }
 
 SDL_Color PixelColour(SDL_Surface* surface, int x, int y) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,12 @@ void WriteTestPackage(const std::string& path, unsigned char key,
 // The bytes of a BMP file of a width x height picture filled with one colour;
 // the image loader reads BMP as well as PNG, so tests need no image tool.
 std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b);
+
+// data/buildings.rkp, elves.rkp and tiles.rkp with a one-colour 32 x 32
+// picture for every member (colourOf names its colour) and a tile list of
+// walkable grass and blocking rock.
+void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
+                        SDL_Color rock);
 
 // The colour of the screen pixel at (x, y).
 SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
