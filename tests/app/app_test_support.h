@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/errors.h"
 #include "engine/video.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
@@ -48,17 +48,6 @@ inline void DrainEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event) > 0) {
     }
-}
-
-// The headline and details of the FileLoadingFailed that load throws, or "loaded".
-template <typename Load>
-std::string LoadFailure(Load load) {
-    try {
-        load();
-    } catch (const FileLoadingFailed& failure) {
-        return failure.what() + (" " + failure.GetDetails());
-    }
-    return "loaded";
 }
 
 // A TrueType font file from the system, standing in for the game's own.

@@ -77,13 +77,6 @@ TEST_F(ImageTest, SpritesLoadMoveClipAndHonourTheColourKey) {
     EXPECT_EQ(At(5, 5).g, 255) << "keyed magenta must let the green show";
     moved.Free();
     EXPECT_TRUE(moved.IsEmpty());
-
-    SDL_Surface* raw = LoadImage("green.bmp");
-    ASSERT_NE(raw, nullptr);
-    FreeSurface(raw);
-    EXPECT_EQ(raw, nullptr);
-    FreeSurface(raw);
-    EXPECT_EQ(LoadImage("missing.bmp"), nullptr);
 }
 
 TEST_F(ImageTest, PrimitivesIncludeBothCorners) {

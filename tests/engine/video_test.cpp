@@ -21,17 +21,6 @@ TEST(Video, RandomCoversItsRangeInclusive) {
     EXPECT_EQ(*seen.rbegin(), 50);
 }
 
-TEST(Video, ClockCanBeReplacedAndRestored) {
-    {
-        ClockGuard clock(5000);
-        EXPECT_EQ(Now(), 5000u);
-        TestClock::Advance(250);
-        EXPECT_EQ(Now(), 5250u);
-    }
-    SDL_Init(0);
-    EXPECT_LE(Now() - SDL_GetTicks(), 1000u);
-}
-
 TEST(Video, AFailedModeNamesTheRequestAndLeavesNoScreen) {
     Video failing;
     try {
