@@ -1,6 +1,5 @@
 #include "app/help.h"
 
-#include "engine/errors.h"
 #include "engine/package.h"
 #include "tests/app/app_test_support.h"
 

@@ -1,6 +1,5 @@
 #include "app/main_menu.h"
 
-#include "engine/errors.h"
 #include "engine/package.h"
 #include "tests/app/app_test_support.h"
 

@@ -1,5 +1,4 @@
 #include "engine/package.h"
-#include "engine/errors.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 

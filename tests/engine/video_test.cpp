@@ -1,5 +1,5 @@
 #include "engine/video.h"
-#include "engine/errors.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,11 @@ TEST(Video, RandomCoversItsRangeInclusive) {
 
 TEST(Video, AFailedModeNamesTheRequestAndLeavesNoScreen) {
     Video failing;
-    try {
-        // No driver can open a window of negative size.
-        failing.Init(SDL_INIT_VIDEO, -640, 480, 24, SDL_SWSURFACE);
-        FAIL();
-    } catch (const SDLFailure& failure) {
-        EXPECT_STREQ(failure.what(), "Failed to set video mode -640x480 with 24bpp colors.");
-    }
+    // No driver can open a window of negative size.
+    EXPECT_EQ(FailureText([&failing] {
+                  failing.Init(SDL_INIT_VIDEO, -640, 480, 24, SDL_SWSURFACE);
+              }).find("Failed to set video mode -640x480 with 24bpp colors. "),
+              0u);
     EXPECT_EQ(failing.GetScreen(), nullptr);
     failing.Quit();
     failing.Quit();  // twice is harmless
@@ -43,15 +41,10 @@ TEST(Video, WithoutADisplayTheStartIsRefusedRatherThanRunUnseen) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     Video unseen;
-    std::string details;
-    try {
-        unseen.Init(SDL_INIT_VIDEO, 640, 480, 24, SDL_SWSURFACE);
-    } catch (const SDLFailure& failure) {
-        EXPECT_STREQ(failure.what(), "Failed to initialize SDL.");
-        details = failure.GetDetails();
-    }
+    const std::string failure =
+        FailureText([&unseen] { unseen.Init(SDL_INIT_VIDEO, 640, 480, 24, SDL_SWSURFACE); });
     setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
-    EXPECT_EQ(details, "No display to show the game on.");
+    EXPECT_EQ(failure, "Failed to initialize SDL. No display to show the game on.");
     EXPECT_EQ(unseen.GetScreen(), nullptr);
 }
 
