@@ -29,27 +29,6 @@ struct SteppingClock {
     static inline Uint32 stepSize = 0;
 };
 
-// An event of the type; a key event carries the key.
-inline SDL_Event Event(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
-    SDL_Event event{};
-    event.type = type;
-    if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
-        event.key.keysym.sym = key;
-    }
-    return event;
-}
-
-inline void Push(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
-    SDL_Event event = Event(type, key);
-    SDL_PushEvent(&event);
-}
-
-inline void DrainEvents() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) > 0) {
-    }
-}
-
 // A TrueType font file from the system, standing in for the game's own.
 inline const char* SystemFont = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf";
 

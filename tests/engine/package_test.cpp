@@ -7,17 +7,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
 namespace {
-
-// What opening path throws, or "" when it opens.
-std::string OpenFailure(const std::string& path) {
-    return FailureText([&path] { Package package(path); });
-}
 
 // What extracting member to output throws, or "".
 std::string ExtractFailure(Package& package, const std::string& member, const std::string& output) {
@@ -83,10 +77,11 @@ TEST(Package, TheScratchFileIsSharedAndDeletedOnClose) {
     EXPECT_EQ(ReadFileBytes("guifont.ttf"), "font") << "a named output stays";
     std::remove("guifont.ttf");
 
-    auto closed = std::make_unique<Package>("one.rkp");
-    closed->Close();
-    WriteFileBytes(ScratchFile, "written by someone else");
-    closed.reset();
+    {
+        Package closed("one.rkp");
+        closed.Close();
+        WriteFileBytes(ScratchFile, "written by someone else");
+    }
     EXPECT_TRUE(FileExists(ScratchFile)) << "destroying a closed package touches no file";
     std::remove(ScratchFile);
 }
@@ -114,11 +109,12 @@ TEST(Package, RefusesBadHeadersAndDirectories) {
     };
     for (const auto& [bytes, details] : cases) {
         WriteFileBytes("bad.rkp", bytes);
-        EXPECT_EQ(OpenFailure("bad.rkp"),
+        EXPECT_EQ(FailureText([] { Package package("bad.rkp"); }),
                   details.empty() ? "" : "Failed to load file \"bad.rkp\". " + details)
             << bytes;
     }
-    EXPECT_EQ(OpenFailure("no.rkp"), "Failed to load file \"no.rkp\". Read-mode opening failed.");
+    EXPECT_EQ(FailureText([] { Package package("no.rkp"); }),
+              "Failed to load file \"no.rkp\". Read-mode opening failed.");
 }
 
 TEST(Package, AFailedExtractionLeavesNoFileAndThePackageUsable) {
