@@ -110,9 +110,9 @@ SDL_Color PixelColour(SDL_Surface* surface, int x, int y) {
     return colour;
 }
 
-FontGuard::FontGuard() {
+FontGuard::FontGuard(int size) {
     EXPECT_EQ(TTF_Init(), 0);
-    guiFont.Load("/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf", 16);
+    guiFont.Load(QUORVEL_FONT_FILE, size);
 }
 
 FontGuard::~FontGuard() {

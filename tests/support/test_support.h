@@ -60,11 +60,12 @@ void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)
 // The colour of the screen pixel at (x, y).
 SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
 
-// Starts the font library and loads guiFont from an installed font for the
-// lifetime of the guard.
+// Starts the font library and loads guiFont, at the given size, from the font
+// file the game packs as its interface font, for the lifetime of the guard.
+
 class FontGuard {
   public:
-    FontGuard();
+    explicit FontGuard(int size = 16);
     ~FontGuard();
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
