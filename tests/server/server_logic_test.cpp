@@ -195,8 +195,9 @@ std::string Joined(const std::vector<ScoreRecord>& records) {
 }
 
 TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
-    TempFolder folder;
-    std::string path = folder.File("scores.db");
+    const std::string path = "ranking/scores.db";
+    std::filesystem::remove_all("ranking");
+    std::filesystem::create_directory("ranking");
     {
         ScoreStore store(path);
         EXPECT_EQ(Joined(store.Best(0, 15)), "");
@@ -216,11 +217,9 @@ TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
 }
 
 TEST(ScoreStore, ReportsAFileItCannotOpen) {
-    TempFolder folder;
-    EXPECT_THROW(ScoreStore(folder.File("no/such/folder/scores.db")), std::runtime_error);
-    std::ofstream(folder.File("text.db"))
-        << "this is not a database, just some words that fill the header page\n";
-    EXPECT_THROW(ScoreStore(folder.File("text.db")), std::runtime_error);
+    EXPECT_THROW(ScoreStore("no/such/folder/scores.db"), std::runtime_error);
+    std::ofstream("text.db") << "this is not a database, just some words that fill the header page\n";
+    EXPECT_THROW(ScoreStore("text.db"), std::runtime_error);
 }
 
 }  // namespace
