@@ -97,9 +97,6 @@ ClockFunction currentClock = nullptr;
 }  // namespace
 
 bool InitEvents() {
-    if (SDL_WasInit(SDL_INIT_TIMER) == 0) {
-        SDL_InitSubSystem(SDL_INIT_TIMER);
-    }
     eventMutex = SDL_CreateMutex();
     if (eventMutex == nullptr) {
         lastError = "Mutex creation failed";
@@ -109,6 +106,11 @@ bool InitEvents() {
     if (eventCondition == nullptr) {
         lastError = "Condition variable creation failed";
         return false;
+    }
+    // Started after the condition exists, so that the timer thread, created
+    // here, sees it through its own creation.
+    if (SDL_WasInit(SDL_INIT_TIMER) == 0) {
+        SDL_InitSubSystem(SDL_INIT_TIMER);
     }
     eventTimer = SDL_AddTimer(10, BroadcastEvents, nullptr);
     if (eventTimer == nullptr) {
@@ -120,10 +122,13 @@ bool InitEvents() {
 
 void QuitEvents() {
     // The timer goes first so that its thread never sees a destroyed condition.
+    // SDL_RemoveTimer does not wait for a call already under way (sdl12-compat
+    // hands it to SDL 2); stopping the timer subsystem joins the timer thread.
     if (eventTimer != nullptr) {
         SDL_RemoveTimer(eventTimer);
         eventTimer = nullptr;
     }
+    SDL_QuitSubSystem(SDL_INIT_TIMER);
     if (eventMutex != nullptr) {
         SDL_DestroyMutex(eventMutex);
         eventMutex = nullptr;
@@ -152,7 +157,9 @@ int PollEvent(SDL_Event* event) {
     return taken;
 }
 
-void MousePosition(int& x, int& y) { SDL_GetMouseState(&x, &y); }
+void MousePosition(int& x, int& y) {
+    SDL_GetMouseState(&x, &y);
+}
 
 Uint32 Now() {
     return currentClock != nullptr ? currentClock() : SDL_GetTicks();

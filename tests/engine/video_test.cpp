@@ -67,6 +67,17 @@ TEST(Video, EventLayerTakesEventsInOrderAndReportsAnEmptyQueue) {
     EXPECT_EQ(PollEvent(&event), 0) << "polling without the layer still works";
 }
 
+// Stopping the layer while its timer call is under way must wait for that call,
+// which would otherwise broadcast a condition just destroyed (the sanitizers see it).
+TEST(Video, EventLayerStopsCleanlyWhileItsTimerRuns) {
+    ScreenGuard screen;
+    for (int round = 0; round < 100; ++round) {
+        ASSERT_TRUE(InitEvents()) << EventsError() << " in round " << round;
+        SDL_Delay(8 + round % 5);  // stop just before, during and after the first 10 ms call
+        QuitEvents();
+    }
+}
+
 TEST(Video, WorkingDirectoryMovesToTheProgramsFolder) {
     const std::filesystem::path started = std::filesystem::current_path();
     std::filesystem::current_path("/");
