@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 // A song keeps the module's bytes: the mixer reads them while it plays, and
@@ -13,10 +16,28 @@ struct Song {
     std::vector<Uint8> bytes;
     SDL_RWops* source = nullptr;
     Mix_Music* music = nullptr;
+
+    Song() = default;
+    Song(const Song&) = delete;
+    Song& operator=(const Song&) = delete;
+    ~Song() {
+        if (music != nullptr) {
+            Mix_FreeMusic(music);
+        }
+        if (source != nullptr) {
+            // Closing frees the stream; under sdl12-compat SDL_FreeRW would free only its wrapper.
+            SDL_RWclose(source);
+        }
+    }
 };
 
 struct Sample {
     Mix_Chunk* chunk = nullptr;
+
+    explicit Sample(Mix_Chunk* chunk) : chunk(chunk) {}
+    Sample(const Sample&) = delete;
+    Sample& operator=(const Sample&) = delete;
+    ~Sample() { Mix_FreeChunk(chunk); }
 };
 
 namespace {
@@ -68,9 +89,19 @@ void StartSound(int mixRate, int softwareChannels) {
     audioOpen = OpenOutput(mixRate, softwareChannels);
     if (!audioOpen) {
         // No usable device: mix into SDL's dummy driver so the game behaves the same.
+        // SDL reads the driver's name only while it opens the output; the asked
+        // one is put back at once, so a later start tries the device again.
+        const char* asked = std::getenv("SDL_AUDIODRIVER");
+        const std::optional<std::string> askedDriver =
+            asked != nullptr ? std::optional<std::string>(asked) : std::nullopt;
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         audioOpen = OpenOutput(mixRate, softwareChannels);
         silent = true;
+        if (askedDriver) {
+            setenv("SDL_AUDIODRIVER", askedDriver->c_str(), 1);
+        } else {
+            unsetenv("SDL_AUDIODRIVER");
+        }
     }
 }
 
@@ -93,9 +124,8 @@ Song* LoadSong(const std::string& path) {
     if (!audioOpen) {
         return nullptr;
     }
-    auto* song = new Song;
+    auto song = std::make_unique<Song>();
     if (!ReadWholeFile(path, song->bytes) || song->bytes.empty()) {
-        delete song;
         return nullptr;
     }
     song->source = SDL_RWFromConstMem(song->bytes.data(), static_cast<int>(song->bytes.size()));
@@ -103,10 +133,9 @@ Song* LoadSong(const std::string& path) {
         song->music = Mix_LoadMUS_RW(song->source);
     }
     if (song->music == nullptr) {
-        FreeSong(song);
         return nullptr;
     }
-    return song;
+    return song.release();
 }
 
 void SetSongVolume(Song* song, int volume) {
@@ -129,17 +158,7 @@ void PlaySong(Song* song) {
 }
 
 void FreeSong(Song* song) {
-    if (song == nullptr) {
-        return;
-    }
-    if (song->music != nullptr) {
-        Mix_FreeMusic(song->music);
-    }
-    if (song->source != nullptr) {
-        // Closing frees the stream; under sdl12-compat SDL_FreeRW would free only its wrapper.
-        SDL_RWclose(song->source);
-    }
-    delete song;
+    std::unique_ptr<Song> owned(song);
 }
 
 Sample* LoadSample(const std::string& path) {
@@ -150,7 +169,7 @@ Sample* LoadSample(const std::string& path) {
     if (chunk == nullptr) {
         return nullptr;
     }
-    return new Sample{chunk};
+    return std::make_unique<Sample>(chunk).release();
 }
 
 void PlaySample(Sample* sample) {
@@ -160,9 +179,5 @@ void PlaySample(Sample* sample) {
 }
 
 void FreeSample(Sample* sample) {
-    if (sample == nullptr) {
-        return;
-    }
-    Mix_FreeChunk(sample->chunk);
-    delete sample;
+    std::unique_ptr<Sample> owned(sample);
 }
