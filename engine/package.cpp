@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -50,13 +51,13 @@ void Package::Open(const std::string& path) {
     if (file != nullptr) {
         Close();
     }
-    std::FILE* opened = std::fopen(path.c_str(), "rb");
-    if (opened == nullptr) {
+    std::unique_ptr<std::FILE, FileCloser> owned(std::fopen(path.c_str(), "rb"));
+    if (owned == nullptr) {
         throw FileLoadingFailed(FileHeadline(path), "Read-mode opening failed.");
     }
-    // From here on every refusal closes the file before it throws.
+    std::FILE* opened = owned.get();
+    // The file closes with `owned` however the reading ends.
     auto refuse = [&](const char* details) {
-        std::fclose(opened);
         names.clear();
         sizes.clear();
         count = 0;
@@ -122,7 +123,7 @@ void Package::Open(const std::string& path) {
     if (position + total > static_cast<long long>(std::numeric_limits<int32_t>::max())) {
         refuse("Package offsets do not fit 32 bits.");
     }
-    file = opened;
+    file = std::move(owned);
     key = static_cast<unsigned char>(keyByte);
     count = countByte;
     dataStart = static_cast<int32_t>(position);
@@ -148,7 +149,7 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
     if (offset + size > fileSize) {
         throw FileLoadingFailed(FileHeadline(member), "Package member runs past the end of the file.");
     }
-    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
+    if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         throw FileLoadingFailed(FileHeadline(member), "Package member runs past the end of the file.");
     }
     std::FILE* output = std::fopen(outputPath.c_str(), "wb");
@@ -161,7 +162,7 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
     while (left > 0 && !failed) {
         std::size_t want =
             left < static_cast<int32_t>(sizeof buffer) ? static_cast<std::size_t>(left) : sizeof buffer;
-        std::size_t got = std::fread(buffer, 1, want, file);
+        std::size_t got = std::fread(buffer, 1, want, file.get());
         for (std::size_t i = 0; i < got; ++i) {
             buffer[i] = DecodeByte(buffer[i]);
         }
@@ -181,10 +182,7 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
 }
 
 void Package::Close() {
-    if (file != nullptr) {
-        std::fclose(file);
-        file = nullptr;
-    }
+    file.reset();
     std::remove(ScratchFile);
     names.clear();
     sizes.clear();

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The scratch file every default extraction writes; closing any package deletes it.
@@ -33,7 +35,11 @@ class Package {
     const std::vector<int32_t>& Sizes() const { return sizes; }
 
   private:
-    std::FILE* file = nullptr;
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    std::unique_ptr<std::FILE, FileCloser> file;
     std::vector<std::string> names;
     std::vector<int32_t> sizes;
     int32_t count = 0;
@@ -41,3 +47,19 @@ class Package {
     unsigned char key = 0;
     long fileSize = 0;
 };
+
+// Extracts the member to the scratch file and hands that path to the loader at
+// once, before anything else can overwrite the file; returns what the loader returns.
+template <typename Loader>
+decltype(auto) LoadMember(Package& package, const std::string& member, Loader&& load) {
+    package.Extract(member);
+    return std::forward<Loader>(load)(std::string(ScratchFile));
+}
+
+// The same with a package of its own, closed (and the scratch file deleted)
+// once the member is loaded or the load has failed.
+template <typename Loader>
+decltype(auto) LoadMember(const std::string& packagePath, const std::string& member, Loader&& load) {
+    Package package(packagePath);
+    return LoadMember(package, member, std::forward<Loader>(load));
+}
