@@ -57,11 +57,7 @@ Game::Game(int argc, char* argv[]) {
 void Game::StartSoundMusicAndFont() {
     StartSound(MixRate, SoftwareChannels);
 
-    Package sounds("data/sounds.rkp");
-    sounds.Extract("christmas.xm");
-    music.reset();
-    music.reset(LoadSong(ScratchFile));
-    sounds.Close();
+    music.reset(LoadMember("data/sounds.rkp", "christmas.xm", LoadSong));
     if (music == nullptr) {
         throw std::runtime_error("Failed to load music!");
     }

@@ -23,11 +23,9 @@ HelpPictures LoadHelpPictures() {
     Package gui("data/gui.rkp");
     const char* pageNames[3] = {"help1.png", "help2.png", "help3.png"};
     for (int i = 0; i < 3; ++i) {
-        gui.Extract(pageNames[i]);
-        pictures.pages[i].Load(ScratchFile);
+        pictures.pages[i] = LoadMember(gui, pageNames[i], LoadSprite);
     }
-    gui.Extract("helpbox.png");
-    pictures.box.Load(ScratchFile);
+    pictures.box = LoadMember(gui, "helpbox.png", LoadSprite);
     gui.Close();
     pictures.box.SetColorKey(255, 255, 255, SDL_SRCCOLORKEY);
     return pictures;

@@ -21,10 +21,7 @@ constexpr int MenuPointSize = 36;
 
 void MainMenu::Load() {
     font.Load("guifont.ttf", MenuPointSize);
-    Package gui("data/gui.rkp");
-    gui.Extract("start_menu.png");
-    background.reset(LoadImage(ScratchFile));
-    gui.Close();
+    background.reset(LoadMember("data/gui.rkp", "start_menu.png", LoadImage));
     selected = MenuBegin;
 }
 

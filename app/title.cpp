@@ -9,11 +9,7 @@ bool EndsTitle(const SDL_Event& event) {
 }
 
 Sprite LoadTitlePicture() {
-    Package gui("data/gui.rkp");
-    gui.Extract("start.png");
-    Sprite picture(ScratchFile);
-    gui.Close();
-    return picture;
+    return LoadMember("data/gui.rkp", "start.png", LoadSprite);
 }
 
 void ShowTitle(const Sprite& picture) {

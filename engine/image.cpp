@@ -1,6 +1,7 @@
 #include "engine/image.h"
 
 #include "engine/errors.h"
+#include "engine/package.h"
 
 #include <SDL_gfxPrimitives.h>
 #include <SDL_image.h>
@@ -181,4 +182,18 @@ int Font::TextWidth(const std::string& text) const {
         return 0;
     }
     return width;
+}
+
+Sprite LoadSprite(const std::string& path) {
+    return Sprite(path);
+}
+
+Sprite LoadPictureMember(Package& package, const std::string& member) {
+    return LoadMember(package, member, [&member](const std::string& path) {
+        try {
+            return Sprite(path);
+        } catch (const FileLoadingFailed& failure) {
+            throw FileLoadingFailed(FileHeadline(member), failure.GetDetails());
+        }
+    });
 }

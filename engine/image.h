@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+class Package;
+
 // Loads a picture file converted to the screen's format; null on failure.
 // The caller owns the result and frees it with FreeSurface.
 SDL_Surface* LoadImage(const std::string& path);
@@ -53,6 +55,12 @@ class Sprite {
   private:
     SDL_Surface* surface = nullptr;
 };
+
+// Loaders for LoadMember (engine/package.h). LoadSprite throws as Sprite::Load,
+// naming the file it read; LoadPictureMember extracts the member itself and names
+// the member instead, since "temp.tmp" says nothing about which picture failed.
+Sprite LoadSprite(const std::string& path);
+Sprite LoadPictureMember(Package& package, const std::string& member);
 
 // Owns one open TrueType font with its file name and point size.
 class Font {

@@ -16,12 +16,6 @@ constexpr Uint32 ElfStepInterval = 500;
 constexpr int TimeX = 500;
 constexpr int TimeY = 40;
 
-void LoadSampleMember(Package& package, const char* member, SampleHandle& handle) {
-    package.Extract(member);
-    handle.reset();
-    handle.reset(LoadSample(ScratchFile));
-}
-
 }  // namespace
 
 std::string TimeLeftText(int32_t secondsLeft) {
@@ -50,12 +44,8 @@ void PlayState::Load() {
     map.Load();
 
     Package gui("data/gui.rkp");
-    // Each picture is read completely before the next extraction overwrites
-    // the scratch file.
-    gui.Extract("topbar.png");
-    topBarPictures[0].Load(ScratchFile);
-    gui.Extract("topbar_down.png");
-    topBarPictures[1].Load(ScratchFile);
+    topBarPictures[0] = LoadMember(gui, "topbar.png", LoadSprite);
+    topBarPictures[1] = LoadMember(gui, "topbar_down.png", LoadSprite);
     gui.Close();
 
     buildMenuOpen = false;
@@ -68,9 +58,9 @@ void PlayState::Load() {
     secondsLeft = GameSeconds;
 
     Package sounds("data/sounds.rkp");
-    LoadSampleMember(sounds, "pop.wav", popSound);
-    LoadSampleMember(sounds, "build.wav", buildSound);
-    LoadSampleMember(sounds, "walk.wav", walkSound);
+    popSound.reset(LoadMember(sounds, "pop.wav", LoadSample));
+    buildSound.reset(LoadMember(sounds, "build.wav", LoadSample));
+    walkSound.reset(LoadMember(sounds, "walk.wav", LoadSample));
     sounds.Close();
 
     if (!popSound || !buildSound || !walkSound) {

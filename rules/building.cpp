@@ -61,13 +61,7 @@ bool IsKnownType(int type) {
 
 // Extracts one member and loads it with the magenta colour key.
 Sprite LoadKeyedPicture(Package& package, const std::string& member) {
-    package.Extract(member);
-    Sprite picture;
-    try {
-        picture.Load(ScratchFile);
-    } catch (const FileLoadingFailed& failure) {
-        throw FileLoadingFailed(FileHeadline(member), failure.GetDetails());
-    }
+    Sprite picture = LoadPictureMember(package, member);
     picture.SetColorKey(255, 0, 255, SDL_SRCCOLORKEY);
     return picture;
 }

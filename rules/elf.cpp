@@ -27,6 +27,18 @@ const char* PictureOf(int type) {
     }
 }
 
+// With the magenta colour key; a picture that does not load is reported in the rules' words.
+Sprite LoadKeyedElfPicture(const std::string& path) {
+    Sprite picture;
+    try {
+        picture.Load(path);
+    } catch (const FileLoadingFailed&) {
+        throw std::runtime_error("Failed to load image!");
+    }
+    picture.SetColorKey(255, 0, 255, SDL_SRCCOLORKEY);
+    return picture;
+}
+
 int TowardsZero(int distance) {
     return distance > 0 ? 1 : (distance < 0 ? -1 : 0);
 }
@@ -46,17 +58,9 @@ Elf::Elf(int newType, int column, int row) {
         throw std::runtime_error("Elf type invalid: out of bounds!");
     }
     type = newType;
-    Package package(ElfPackage);
-    package.Extract(PictureOf(type));
-    try {
-        picture.Load(ScratchFile);
-    } catch (const FileLoadingFailed&) {
-        throw std::runtime_error("Failed to load image!");
-    }
-    picture.SetColorKey(255, 0, 255, SDL_SRCCOLORKEY);
+    picture = LoadMember(ElfPackage, PictureOf(type), LoadKeyedElfPicture);
     x = column;
     y = row;
-    package.Close();
 }
 
 void Elf::FreePicture() {

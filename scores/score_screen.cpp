@@ -21,12 +21,7 @@ class KeyRepeat {
 };
 
 Sprite LoadScoreboardPicture() {
-    Package gui("data/gui.rkp");
-    gui.Extract("scoreboard.png");
-    Sprite picture;
-    picture.Load(ScratchFile);
-    gui.Close();
-    return picture;
+    return LoadMember("data/gui.rkp", "scoreboard.png", LoadSprite);
 }
 
 }  // namespace

@@ -30,17 +30,6 @@ class TileListFileGuard {
     ~TileListFileGuard() { std::remove(TileListFile); }
 };
 
-// Loads the scratch file that holds a member's picture, naming the member on failure.
-Sprite LoadMemberPicture(const std::string& member) {
-    Sprite picture;
-    try {
-        picture.Load(ScratchFile);
-    } catch (const FileLoadingFailed& failure) {
-        throw FileLoadingFailed(FileHeadline(member), failure.GetDetails());
-    }
-    return picture;
-}
-
 // Makes the colour of the top-left pixel transparent.
 void KeyTopLeftColour(Sprite& picture) {
     SDL_Surface* surface = picture.GetSurface();
@@ -92,9 +81,8 @@ void TileMap::Load() {
         if (fields.size() < 3) {
             throw std::runtime_error(LineError(lineNumber, line));
         }
-        package.Extract(fields[0]);
         TileKind kind;
-        kind.picture = LoadMemberPicture(fields[0]);
+        kind.picture = LoadPictureMember(package, fields[0]);
         kind.isGround = fields[1] != "no";
         if (fields[2] == "nonbg") {
             KeyTopLeftColour(kind.picture);
