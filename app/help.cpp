@@ -1,8 +1,8 @@
 #include "app/help.h"
 
-#include "app/options.h"
 #include "app/screen.h"
 #include "engine/package.h"
+#include "engine/screen_geometry.h"
 #include "engine/video.h"
 
 void HelpPager::OnEvent(const SDL_Event& event) {

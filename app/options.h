@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/screen_geometry.h"
+
 #include <SDL.h>
 
 #include <string>
@@ -25,6 +27,3 @@ struct VideoModeChoice {
 
 // A full screen is always 24 bits per pixel; "-32bit" only deepens a window.
 VideoModeChoice ChooseVideoMode(bool fullscreen, bool use32Bit);
-
-inline constexpr int ScreenWidth = 640;
-inline constexpr int ScreenHeight = 480;

@@ -100,6 +100,17 @@ void DrawLine(SDL_Surface* destination, int x1, int y1, int x2, int y2, Uint8 r,
     }
 }
 
+void DrawFramedBox(SDL_Surface* destination, int x1, int y1, int x2, int y2) {
+    for (int inset = 0; inset < 3; ++inset) {
+        DrawRectangle(destination, x1 + inset, y1 + inset, x2 - inset, y2 - inset, 200, 0, 0);
+    }
+    FillBox(destination, x1 + 3, y1 + 3, x2 - 3, y2 - 3, 128, 0, 0);
+}
+
+void DrawHighlightBand(SDL_Surface* destination, int x1, int y1, int x2, int y2) {
+    FillBox(destination, x1, y1, x2, y2, 180, 0, 0);
+}
+
 Sprite::Sprite(const std::string& path) {
     Load(path);
 }

@@ -27,6 +27,15 @@ void Font::Draw(SDL_Surface* destination, int x, int y, const std::string& text,
     DrawText(destination, x, y, handle, text, colour);
 }
 
+void Font::DrawOutlined(SDL_Surface* destination, int x, int y, const std::string& text, SDL_Color colour,
+                        SDL_Color outline) const {
+    Draw(destination, x - 2, y, text, outline);
+    Draw(destination, x + 2, y, text, outline);
+    Draw(destination, x, y - 2, text, outline);
+    Draw(destination, x, y + 2, text, outline);
+    Draw(destination, x, y, text, colour);
+}
+
 std::string NextToken(std::string& text, const std::string& separator, bool& found) {
     // An empty separator would be found at the front forever and take nothing.
     std::size_t position = separator.empty() ? std::string::npos : text.find(separator);

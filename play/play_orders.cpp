@@ -2,6 +2,7 @@
 // and the panels. Every outcome goes to the message line.
 #include "play/play_state.h"
 
+#include "engine/screen_geometry.h"
 #include "engine/video.h"
 #include "rules/building.h"
 #include "world/tile_map.h"
@@ -16,11 +17,6 @@ constexpr int32_t Prompt = -1;
 
 constexpr int BuildMenuClampY = 257;
 constexpr int BuildMenuClampX = 430;
-
-// The quit button of the top bar.
-bool OnQuitButton(int x, int y) {
-    return 6 < x && x < 139 && 3 < y && y < 25;
-}
 
 }  // namespace
 
@@ -107,10 +103,10 @@ void PlayState::HandleRightButton(int x, int y) {
     buildMenuX = x;
     buildMenuY = y;
     // The menu stays whole on the screen.
-    if (buildMenuY + 223 > 480) {
+    if (buildMenuY + 223 > ScreenHeight) {
         buildMenuY = BuildMenuClampY;
     }
-    if (buildMenuX + 210 > 640) {
+    if (buildMenuX + 210 > ScreenWidth) {
         buildMenuX = BuildMenuClampX;
     }
     if (buildMenuOpen) {
@@ -124,7 +120,7 @@ void PlayState::HandleLeftButton(int x, int y) {
         returnToMenu = quitMenuHover == 3;
         running = false;
     }
-    if (OnQuitButton(x, y)) {
+    if (QuitButtonArea.Contains(x, y)) {
         quitMenuOpen = !quitMenuOpen;
         buildMenuOpen = false;
         economy.InfoPanelClick(-1, -1);

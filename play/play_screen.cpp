@@ -1,4 +1,5 @@
 // The top bar numbers, the message line and the two menus of a game.
+#include "engine/screen_geometry.h"
 #include "engine/text.h"
 #include "engine/video.h"
 #include "play/play_state.h"
@@ -9,9 +10,9 @@
 
 namespace {
 
-constexpr int CounterY = 8;
-constexpr int MessageCentreX = 320;
+constexpr int MessageCentreX = ScreenWidth / 2;
 constexpr int MessageY = 64;
+constexpr SDL_Color MessageColour = {128, 0, 0, 0};
 
 constexpr int BuildMenuWidth = 210;
 constexpr int BuildMenuHeight = 220;
@@ -25,18 +26,6 @@ constexpr const char* BuildMenuTexts[BuildMenuEntries] = {
 };
 constexpr int FirstHireEntry = 7;
 
-// The three-pixel red frame and the dark red body shared by both menus.
-void DrawMenuBox(SDL_Surface* screen, int x1, int y1, int x2, int y2) {
-    for (int inset = 0; inset < 3; ++inset) {
-        DrawRectangle(screen, x1 + inset, y1 + inset, x2 - inset, y2 - inset, 200, 0, 0);
-    }
-    FillBox(screen, x1 + 3, y1 + 3, x2 - 3, y2 - 3, 128, 0, 0);
-}
-
-void Highlight(SDL_Surface* screen, int x1, int y1, int x2, int y2) {
-    FillBox(screen, x1, y1, x2, y2, 180, 0, 0);
-}
-
 }  // namespace
 
 std::string BuildMenuLabel(int entry) {
@@ -49,10 +38,10 @@ std::string BuildMenuLabel(int entry) {
 
 void PlayState::DrawCounters() {
     SDL_Surface* screen = video.GetScreen();
-    guiFont.Draw(screen, 203, CounterY, NumberToText(economy.Money()), textColour);
-    guiFont.Draw(screen, 359, CounterY, NumberToText(economy.Wood()), textColour);
-    guiFont.Draw(screen, 462, CounterY, NumberToText(economy.Steel()), textColour);
-    guiFont.Draw(screen, 583, CounterY, NumberToText(economy.Plastic()), textColour);
+    const int32_t counts[4] = {economy.Money(), economy.Wood(), economy.Steel(), economy.Plastic()};
+    for (int i = 0; i < 4; ++i) {
+        guiFont.Draw(screen, CounterX[i], CounterY, NumberToText(counts[i]), textColour);
+    }
 }
 
 void PlayState::SetMessage(std::string text, int32_t timeout) {
@@ -78,18 +67,14 @@ void PlayState::DrawMessage() {
     }
     SDL_Surface* screen = video.GetScreen();
     const int x = MessageCentreX - guiFont.TextWidth(messageText) / 2;
-    guiFont.Draw(screen, x - 2, MessageY, messageText, textColour);
-    guiFont.Draw(screen, x + 2, MessageY, messageText, textColour);
-    guiFont.Draw(screen, x, MessageY - 2, messageText, textColour);
-    guiFont.Draw(screen, x, MessageY + 2, messageText, textColour);
-    guiFont.Draw(screen, x, MessageY, messageText, 128, 0, 0);
+    guiFont.DrawOutlined(screen, x, MessageY, messageText, MessageColour, textColour);
 }
 
 void PlayState::DrawBuildMenu() {
     SDL_Surface* screen = video.GetScreen();
     const int x = buildMenuX;
     const int y = buildMenuY;
-    DrawMenuBox(screen, x, y, x + BuildMenuWidth, y + BuildMenuHeight);
+    DrawFramedBox(screen, x, y, x + BuildMenuWidth, y + BuildMenuHeight);
 
     int mouseX = 0;
     int mouseY = 0;
@@ -100,7 +85,7 @@ void PlayState::DrawBuildMenu() {
         // The mine's band is two pixels shorter than the others.
         const int bottom = entry == Mine ? y + 143 : y + 25 + EntryPitch * (entry - 1);
         if (x + 3 < mouseX && mouseX < x + 207 && top < mouseY && mouseY < bottom) {
-            Highlight(screen, x + 3, top, x + 207, bottom);
+            DrawHighlightBand(screen, x + 3, top, x + 207, bottom);
             buildMenuHover = entry;
             break;
         }
@@ -113,7 +98,7 @@ void PlayState::DrawBuildMenu() {
 
 void PlayState::DrawQuitMenu() {
     SDL_Surface* screen = video.GetScreen();
-    DrawMenuBox(screen, 6, 34, 216, 86);
+    DrawFramedBox(screen, 6, 34, 216, 86);
 
     int mouseX = 0;
     int mouseY = 0;
@@ -121,10 +106,10 @@ void PlayState::DrawQuitMenu() {
     quitMenuHover = -1;
     if (mouseX > 9) {
         if (mouseY > 37 && mouseX < 213 && mouseY < 59) {
-            Highlight(screen, 9, 37, 213, 59);
+            DrawHighlightBand(screen, 9, 37, 213, 59);
             quitMenuHover = 3;
         } else if (mouseY > 61 && mouseX < 213 && mouseY < 83) {
-            Highlight(screen, 9, 61, 213, 83);
+            DrawHighlightBand(screen, 9, 61, 213, 83);
             quitMenuHover = 4;
         }
     }

@@ -12,9 +12,10 @@ constexpr int32_t GameSeconds = 1440;
 constexpr Uint32 SecondLength = 1000;
 constexpr Uint32 ElfStepInterval = 500;
 
-// The time display: four light copies around the black text make its outline.
+// The time display: black, outlined in the light text colour.
 constexpr int TimeX = 500;
 constexpr int TimeY = 40;
+constexpr SDL_Color TimeColour = {0, 0, 0, 0};
 
 }  // namespace
 
@@ -190,9 +191,5 @@ void PlayState::DrawOverlays() {
 void PlayState::DrawTime() {
     SDL_Surface* screen = video.GetScreen();
     const std::string text = TimeLeftText(secondsLeft);
-    guiFont.Draw(screen, TimeX - 2, TimeY, text, textColour);
-    guiFont.Draw(screen, TimeX + 2, TimeY, text, textColour);
-    guiFont.Draw(screen, TimeX, TimeY - 2, text, textColour);
-    guiFont.Draw(screen, TimeX, TimeY + 2, text, textColour);
-    guiFont.Draw(screen, TimeX, TimeY, text, 0, 0, 0);
+    guiFont.DrawOutlined(screen, TimeX, TimeY, text, TimeColour, textColour);
 }

@@ -1,6 +1,7 @@
 #include "rules/economy.h"
 
 #include "engine/image.h"
+#include "engine/screen_geometry.h"
 #include "engine/video.h"
 
 #include <algorithm>
@@ -53,8 +54,8 @@ void Economy::MovePreview(int x, int y) {
     if (!placing) {
         return;
     }
-    x = std::clamp(x, 0, 640);
-    y = std::clamp(y, TopBarHeight, 480);
+    x = std::clamp(x, 0, ScreenWidth);
+    y = std::clamp(y, TopBarHeight, ScreenHeight);
     int column = ColumnOfPoint(x);
     int row = RowOfPoint(y);
     if (column + preview.Width() > MapColumns) {

@@ -1,6 +1,7 @@
 #include "rules/economy.h"
 
 #include "engine/image.h"
+#include "engine/screen_geometry.h"
 #include "engine/text.h"
 
 #include <algorithm>
@@ -10,18 +11,8 @@ namespace {
 constexpr int PanelWidth = 210;
 constexpr int InfoPanelHeight = 146;
 constexpr int FreeElvesPanelHeight = 76;
-constexpr int ScreenWidth = 640;
-constexpr int ScreenHeight = 480;
 constexpr int LineSpacing = 24;
 constexpr int TextInset = 7;
-
-// Three one-pixel outlines and the dark body inside them.
-void DrawPanelBox(SDL_Surface* screen, int x, int y, int height) {
-    for (int inset = 0; inset < 3; ++inset) {
-        DrawRectangle(screen, x + inset, y + inset, x + PanelWidth - inset, y + height - inset, 200, 0, 0);
-    }
-    FillBox(screen, x + 3, y + 3, x + PanelWidth - 3, y + height - 3, 128, 0, 0);
-}
 
 std::string Fraction(int have, int of) {
     return NumberToText(have) + " / " + NumberToText(of);
@@ -134,7 +125,7 @@ void Economy::DrawInfoPanel(Video& video, const Font& font, SDL_Color colour) {
     const Building& b = buildings[selectedBuilding];
     DrawRectangle(screen, TileSize * b.x, TileSize * (b.y + 1), TileSize * (b.x + b.Width()),
                   TileSize * (b.y + 1 + b.Height()), 200, 0, 0);
-    DrawPanelBox(screen, infoPanelX, infoPanelY, InfoPanelHeight);
+    DrawFramedBox(screen, infoPanelX, infoPanelY, infoPanelX + PanelWidth, infoPanelY + InfoPanelHeight);
     const std::vector<std::string> lines = InfoPanelLines(selectedBuilding);
     for (size_t i = 0; i < lines.size(); ++i) {
         font.Draw(screen, infoPanelX + TextInset, infoPanelY + TextInset + LineSpacing * static_cast<int>(i),
@@ -197,12 +188,12 @@ void Economy::DrawFreeElvesPanel(int mouseX, int mouseY, Video& video, const Fon
     SDL_Surface* screen = video.GetScreen();
     const int px = freeElvesPanelX;
     const int py = freeElvesPanelY;
-    DrawPanelBox(screen, px, py, FreeElvesPanelHeight);
+    DrawFramedBox(screen, px, py, px + PanelWidth, py + FreeElvesPanelHeight);
     if (IsInsideBand(mouseX, mouseY, px, py + 27, py + 49)) {
-        FillBox(screen, px + 3, py + 27, px + PanelWidth - 3, py + 49, 180, 0, 0);
+        DrawHighlightBand(screen, px + 3, py + 27, px + PanelWidth - 3, py + 49);
         freeElvesRow = 1;
     } else if (IsInsideBand(mouseX, mouseY, px, py + 51, py + 73)) {
-        FillBox(screen, px + 3, py + 51, px + PanelWidth - 3, py + 73, 180, 0, 0);
+        DrawHighlightBand(screen, px + 3, py + 51, px + PanelWidth - 3, py + 73);
         freeElvesRow = 2;
     } else {
         freeElvesRow = -1;

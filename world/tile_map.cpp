@@ -134,7 +134,7 @@ void TileMap::Draw(SDL_Surface* screen) const {
     for (int column = 0; column < MapColumns; ++column) {
         for (int row = 0; row < MapRows; ++row) {
             const int x = TileSize * column;
-            const int y = TopBarHeight + TileSize * row;
+            const int y = MapTop + TileSize * row;
             const uint32_t groundKind = ground[CellIndex(column, row)];
             if (groundKind < kinds.size()) {
                 kinds[groundKind].picture.Draw(screen, x, y);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/image.h"
+#include "engine/screen_geometry.h"
 
 #include <SDL.h>
 
@@ -9,18 +10,17 @@
 #include <string>
 #include <vector>
 
-// Map geometry: 20 x 14 cells of 32 pixels below a 32-pixel top bar.
+// Map geometry: 20 x 14 cells of 32 pixels below the top bar.
 inline constexpr int MapColumns = 20;
 inline constexpr int MapRows = 14;
 inline constexpr int TileSize = 32;
-inline constexpr int TopBarHeight = 32;
 
 // The cell of a screen point: signed division truncating toward zero.
 inline int ColumnOfPoint(int x) {
     return x / TileSize;
 }
 inline int RowOfPoint(int y) {
-    return (y - TopBarHeight) / TileSize;
+    return (y - MapTop) / TileSize;
 }
 
 // One entry of the tile list.

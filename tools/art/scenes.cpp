@@ -229,7 +229,7 @@ void Village(Canvas& canvas, const SceneKit& kit, int groundY, int fromX) {
 }
 
 void HelpBoard(Canvas& canvas, const Fonts& fonts, const std::string& title, int page) {
-    canvas.DitherGradient(0, 0, 640, 480, BoardTop, BoardBottom);
+    canvas.DitherGradient(0, 0, ScreenWidth, ScreenHeight, BoardTop, BoardBottom);
     Snowfall(canvas, 900u + static_cast<uint32_t>(page), 160, 0, 479);
     canvas.Frame(6, 6, 628, 468, Amber);
     canvas.Frame(8, 8, 624, 464, PanelEdge);
@@ -272,7 +272,7 @@ const Canvas& SceneKit::Picture(const std::string& name) const {
 
 Canvas TitleScreen(const SceneKit& kit) {
     Fonts fonts(kit.fontPath);
-    Canvas canvas(640, 480);
+    Canvas canvas(ScreenWidth, ScreenHeight);
     NightBackdrop(canvas, 300, 11);
     Moon(canvas, 586, 50, 28);
     SnowField(canvas, kit, 384, 12);
@@ -292,7 +292,7 @@ Canvas TitleScreen(const SceneKit& kit) {
 
 Canvas MenuScreen(const SceneKit& kit) {
     Fonts fonts(kit.fontPath);
-    Canvas canvas(640, 480);
+    Canvas canvas(ScreenWidth, ScreenHeight);
     NightBackdrop(canvas, 250, 21);
     Moon(canvas, 90, 70, 26);
     SnowField(canvas, kit, 352, 22);
@@ -318,7 +318,7 @@ Canvas MenuScreen(const SceneKit& kit) {
 
 Canvas HelpPage(const SceneKit& kit, int page) {
     Fonts fonts(kit.fontPath);
-    Canvas canvas(640, 480);
+    Canvas canvas(ScreenWidth, ScreenHeight);
     const int left = 32;
     const int width = 576;
     const int step = 20;
@@ -519,7 +519,7 @@ Canvas HelpBox(const SceneKit& kit) {
 
 Canvas Scoreboard(const SceneKit& kit) {
     Fonts fonts(kit.fontPath);
-    Canvas canvas(640, 480);
+    Canvas canvas(ScreenWidth, ScreenHeight);
     NightBackdrop(canvas, 200, 31);
     SnowField(canvas, kit, 288, 32);
     Snowfall(canvas, 33, 300, 0, 470);
@@ -539,29 +539,29 @@ Canvas Scoreboard(const SceneKit& kit) {
     Panel(canvas, 320, 34, 308, 350, PanelFill, PanelEdge, Amber);
     fonts.heading.Draw(canvas, 336, 44, "Best toy makers", Gold);
     canvas.FillRect(336, 70, 276, 1, PanelEdge);
-    canvas.FillRect(0, 418, 640, 62, PanelFill);
-    canvas.FillRect(0, 418, 640, 1, Amber);
+    canvas.FillRect(0, 418, ScreenWidth, 62, PanelFill);
+    canvas.FillRect(0, 418, ScreenWidth, 1, Amber);
     return canvas;
 }
 
 Canvas TopBar(const SceneKit& kit, bool pressed) {
     Fonts fonts(kit.fontPath);
-    Canvas canvas(640, 32);
-    canvas.DitherGradient(0, 0, 640, 32, Colour{46, 40, 64}, Colour{22, 18, 34});
-    canvas.FillRect(0, 0, 640, 1, Colour{98, 86, 120});
-    canvas.FillRect(0, 31, 640, 1, Ink);
+    Canvas canvas(ScreenWidth, TopBarHeight);
+    canvas.DitherGradient(0, 0, ScreenWidth, TopBarHeight, Colour{46, 40, 64}, Colour{22, 18, 34});
+    canvas.FillRect(0, 0, ScreenWidth, 1, Colour{98, 86, 120});
+    canvas.FillRect(0, TopBarHeight - 1, ScreenWidth, 1, Ink);
     // Candy-cane trim along the bottom edge.
-    for (int x = 0; x < 640; ++x) {
-        canvas.Set(x, 30, (x / 6) % 2 == 0 ? Holly : Colour{230, 226, 220});
+    for (int x = 0; x < ScreenWidth; ++x) {
+        canvas.Set(x, TopBarHeight - 2, (x / 6) % 2 == 0 ? Holly : Colour{230, 226, 220});
     }
     // Snow lying along the top edge, with a few drips.
     Dice dice(41);
-    for (int x = 0; x < 640; ++x) {
+    for (int x = 0; x < ScreenWidth; ++x) {
         const int depth = 1 + (dice.Roll(0, 5) == 0 ? 1 : 0);
         canvas.FillRect(x, 0, 1, depth, SnowShade);
         canvas.Set(x, 0, SnowWhite);
     }
-    for (int x = 3; x < 640; x += dice.Roll(9, 23)) {
+    for (int x = 3; x < ScreenWidth; x += dice.Roll(9, 23)) {
         canvas.FillRect(x, 0, 2, 3, SnowWhite);
         canvas.Set(x, 3, SnowShade);
     }

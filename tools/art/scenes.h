@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/screen_geometry.h"
 #include "tools/art/canvas.h"
 
 #include <map>
@@ -28,13 +29,8 @@ Canvas Scoreboard(const SceneKit& kit);
 // 640 x 32, the quit button drawn pressed when asked.
 Canvas TopBar(const SceneKit& kit, bool pressed);
 
-// Where the game writes on its screens; the pictures keep these areas calm.
-struct ScreenArea {
-    int x, y, w, h;
-};
+// Where the main menu writes its words; the picture keeps this area calm. The
+// top bar's counters and quit button come from the game's screen geometry.
 inline constexpr ScreenArea MenuWordsArea{96, 296, 180, 150};
-inline constexpr ScreenArea QuitButtonArea{7, 4, 132, 21};
-inline constexpr int CounterX[4] = {203, 359, 462, 583};
-inline constexpr int CounterY = 8;
 
 }  // namespace art
