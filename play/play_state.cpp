@@ -33,12 +33,12 @@ PlayState::PlayState(EndOfGameScreen* endOfGame) : endOfGame(endOfGame) {
 }
 
 PlayState::~PlayState() {
-    // Samples go first; the members then go in reverse order of declaration:
-    // economy, the pressed top bar before the normal one, and the map last.
+    // The samples go first, in the order they were loaded; the members then go
+    // in reverse order of declaration: the message text, the economy, the
+    // pressed top bar before the normal one, and the map last.
     popSound.reset();
     buildSound.reset();
     walkSound.reset();
-    messageText.clear();
 }
 
 void PlayState::Load() {

@@ -13,15 +13,10 @@ constexpr int32_t FactoryPlastic = 3;
 Economy::Economy() = default;
 
 Economy::~Economy() {
-    for (Building& building : buildings) {
-        building.FreePictures();
-    }
+    // Records free their own pictures. The buildings' go first, then the elves',
+    // then, with the members, the preview's.
     buildings.clear();
-    for (Elf& elf : elves) {
-        elf.FreePicture();
-    }
     elves.clear();
-    preview.FreePictures();
 }
 
 void Economy::UpdateBuildings(SDL_Surface* screen) {
