@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -152,7 +153,7 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
         throw FileLoadingFailed(FileHeadline(member), "Package member runs past the end of the file.");
     }
-    std::FILE* output = std::fopen(outputPath.c_str(), "wb");
+    std::unique_ptr<std::FILE, FileCloser> output(std::fopen(outputPath.c_str(), "wb"));
     if (output == nullptr) {
         throw FileLoadingFailed(FileHeadline(outputPath), "Failed to open output stream.");
     }
@@ -166,12 +167,13 @@ void Package::Extract(const std::string& member, const std::string& outputPath) 
         for (std::size_t i = 0; i < got; ++i) {
             buffer[i] = DecodeByte(buffer[i]);
         }
-        if (got != want || std::fwrite(buffer, 1, got, output) != got) {
+        if (got != want || std::fwrite(buffer, 1, got, output.get()) != got) {
             failed = true;
         }
         left -= static_cast<int32_t>(got);
     }
-    if (std::fclose(output) != 0) {
+    // Closed here rather than by the owner, since a failed close means a failed write.
+    if (std::fclose(output.release()) != 0) {
         failed = true;
     }
     if (failed) {

@@ -3,8 +3,9 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,18 +60,12 @@ bool OpenOutput(int mixRate, int softwareChannels) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<Uint8>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         return false;
     }
-    Uint8 buffer[8192];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
 }
 
 }  // namespace
