@@ -1,6 +1,7 @@
 #include "app/main_menu.h"
 
 #include "engine/package.h"
+#include "engine/text.h"
 #include "tests/app/app_test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ class MainMenuTest : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
+        guiFont.Load(SystemFont, 36);  // the menu's size, for ShowsText
         std::filesystem::copy_file(SystemFont, "guifont.ttf",
                                    std::filesystem::copy_options::overwrite_existing);
         WriteTestPackage(
@@ -38,7 +40,7 @@ class MainMenuTest : public AppTest {
         }
     }
 
-    FontGuard font{36};
+    FontGuard font;
     MainMenu menu;
 };
 
