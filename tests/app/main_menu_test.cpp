@@ -1,7 +1,6 @@
 #include "app/main_menu.h"
 
 #include "engine/package.h"
-#include "engine/text.h"
 #include "tests/app/app_test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +17,7 @@ class MainMenuTest : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        guiFont.Load(SystemFont, 36);  // the menu's size, for ShowsText
-        std::filesystem::copy_file(SystemFont, "guifont.ttf",
+        std::filesystem::copy_file(GameFont, "guifont.ttf",
                                    std::filesystem::copy_options::overwrite_existing);
         WriteTestPackage(
             "data/gui.rkp", 40,
@@ -40,7 +38,7 @@ class MainMenuTest : public AppTest {
         }
     }
 
-    FontGuard font;
+    FontGuard font{36};  // the menu's size, for ShowsText
     MainMenu menu;
 };
 
@@ -107,7 +105,7 @@ TEST_F(MainMenuTest, DrawsThePictureThenTheWordsTheHighlightedOneInLightRed) {
 TEST_F(MainMenuTest, MissingFontOrPictureIsReportedByName) {
     std::remove("guifont.ttf");
     EXPECT_EQ(FailureText([this] { menu.Load(); }).find("Failed to load file \"guifont.ttf\". "), 0u);
-    std::filesystem::copy_file(SystemFont, "guifont.ttf");
+    std::filesystem::copy_file(GameFont, "guifont.ttf");
     WriteTestPackage("data/gui.rkp", 3, {{"start.png", SolidBmp(4, 4, 1, 2, 3)}});
     EXPECT_EQ(FailureText([this] { menu.Load(); }),
               "Failed to load file \"start_menu.png\". Not found inside package.");
