@@ -29,8 +29,8 @@ struct SteppingClock {
     static inline Uint32 stepSize = 0;
 };
 
-// A TrueType font file from the system, standing in for the game's own.
-inline const char* SystemFont = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf";
+// The font file the game packs as "palab.ttf".
+inline const char* GameFont = QUORVEL_FONT_FILE;
 
 // A screen, an empty event queue and a data/ folder; "data/gui.rkp" goes afterwards.
 class AppTest : public ::testing::Test {

@@ -17,7 +17,7 @@ class MainMenuTest : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        std::filesystem::copy_file(SystemFont, "guifont.ttf",
+        std::filesystem::copy_file(GameFont, "guifont.ttf",
                                    std::filesystem::copy_options::overwrite_existing);
         WriteTestPackage(
             "data/gui.rkp", 40,
@@ -38,7 +38,7 @@ class MainMenuTest : public AppTest {
         }
     }
 
-    FontGuard font{36};
+    FontGuard font{36};  // the menu's size, for ShowsText
     MainMenu menu;
 };
 
@@ -105,7 +105,7 @@ TEST_F(MainMenuTest, DrawsThePictureThenTheWordsTheHighlightedOneInLightRed) {
 TEST_F(MainMenuTest, MissingFontOrPictureIsReportedByName) {
     std::remove("guifont.ttf");
     EXPECT_EQ(FailureText([this] { menu.Load(); }).find("Failed to load file \"guifont.ttf\". "), 0u);
-    std::filesystem::copy_file(SystemFont, "guifont.ttf");
+    std::filesystem::copy_file(GameFont, "guifont.ttf");
     WriteTestPackage("data/gui.rkp", 3, {{"start.png", SolidBmp(4, 4, 1, 2, 3)}});
     EXPECT_EQ(FailureText([this] { menu.Load(); }),
               "Failed to load file \"start_menu.png\". Not found inside package.");

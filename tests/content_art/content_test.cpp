@@ -128,28 +128,6 @@ TEST_F(ContentTest, ElvesBuildingsAndDepositsLetTheGroundShowThroughMagenta) {
     }
 }
 
-TEST_F(ContentTest, EveryWorkFrameDiffersFromTheIdleTileAndTheFrameBefore) {
-    const auto differing = [](const std::string& a, const std::string& b) {
-        const Sprite first = LoadMember("buildings.rkp", a), second = LoadMember("buildings.rkp", b);
-        int count = 0;
-        for (int i = 0; i < 32 * 32; ++i) {
-            count += RawAt(first, i % 32, i / 32) != RawAt(second, i % 32, i / 32) ? 1 : 0;
-        }
-        return count;
-    };
-    // "factory2w2.png" is the second work frame drawn on the tile "factory2.png".
-    for (const std::string& name : Expected[3].names) {
-        const size_t w = name.size() - 6;
-        if (name[w] == 'w') {
-            EXPECT_GE(differing(name, name.substr(0, w) + ".png"), 8) << name << " looks idle";
-            const std::string before = name.substr(0, w + 1) + static_cast<char>(name[w + 1] - 1) + ".png";
-            if (name[w + 1] > '1') {
-                EXPECT_GE(differing(name, before), 8) << name << " looks like " << before;
-            }
-        }
-    }
-}
-
 TEST_F(ContentTest, TileListHasOpaqueGroundsAndObjectsKeyedOnTheirCorner) {
     // Lines "member|ground kind or no|nonbg for a keyed object"; the game reads
     // no empty line and no final line break.
@@ -177,59 +155,6 @@ TEST_F(ContentTest, TileListHasOpaqueGroundsAndObjectsKeyedOnTheirCorner) {
     }
     EXPECT_GE(grounds, 3);
     EXPECT_GE(objects, 3);
-}
-
-TEST_F(ContentTest, HelpBoxFitsTheScreenAndLetsPageThreeShowThroughItsWhite) {
-    const Sprite box = LoadMember("gui.rkp", "helpbox.png");
-    EXPECT_LE(box.GetWidth(), 640);
-    EXPECT_LE(box.GetHeight(), 480);
-    const Uint32 white = SDL_MapRGB(box.GetSurface()->format, 255, 255, 255);
-    EXPECT_GT(Count(box, white), 50) << "nothing of page 3 would show";
-    EXPECT_LT(Count(box, white), box.GetWidth() * box.GetHeight() / 2);
-}
-
-TEST_F(ContentTest, ScreensKeepDarkCalmPlacesWhereTheGameWrites) {
-    struct Area {
-        const char* member;
-        int x, y, w, h;
-    };
-    // Red menu words, white score texts and the top bar's light grey numbers.
-    const Area areas[] = {
-        {"start_menu.png", 100, 300, 150, 145}, {"scoreboard.png", 40, 320, 260, 90},
-        {"scoreboard.png", 330, 75, 290, 300},  {"scoreboard.png", 50, 435, 240, 20},
-        {"scoreboard.png", 400, 420, 230, 40},  {"topbar.png", 203, 8, 56, 18},
-        {"topbar.png", 359, 8, 56, 18},         {"topbar.png", 462, 8, 56, 18},
-        {"topbar.png", 583, 8, 56, 18},
-    };
-    for (const Area& area : areas) {
-        const Sprite picture = LoadMember("gui.rkp", area.member);
-        int largest = 0;
-        long sum = 0;
-        for (int y = area.y; y < area.y + area.h; ++y) {
-            for (int x = area.x; x < area.x + area.w; ++x) {
-                Uint8 r, g, b;
-                SDL_GetRGB(RawAt(picture, x, y), picture.GetSurface()->format, &r, &g, &b);
-                const int brightness = (299 * r + 587 * g + 114 * b) / 1000;
-                largest = std::max(largest, brightness);
-                sum += brightness;
-            }
-        }
-        EXPECT_LT(largest, 100) << area.member << " at " << area.x << "," << area.y;
-        EXPECT_LT(sum / (area.w * area.h), 45) << area.member << " at " << area.x << "," << area.y;
-    }
-}
-
-TEST_F(ContentTest, QuitButtonIsDrawnPressedOnlyInItsOwnPlace) {
-    const Sprite up = LoadMember("gui.rkp", "topbar.png");
-    const Sprite down = LoadMember("gui.rkp", "topbar_down.png");
-    int inside = 0, outside = 0;
-    for (int i = 0; i < 640 * 32; ++i) {
-        const int x = i % 640, y = i / 640;
-        const bool button = x > 6 && x < 139 && y > 3 && y < 25;
-        (button ? inside : outside) += RawAt(up, x, y) != RawAt(down, x, y) ? 1 : 0;
-    }
-    EXPECT_GT(inside, 200);
-    EXPECT_EQ(outside, 0);
 }
 
 TEST(ArtGenerator, RefusesABrokenSheetWithItsLineAndWritesNothing) {

@@ -30,9 +30,9 @@ TEST(Text, FontsOpenMeasureAndDrawTextAtItsCornerClipped) {
         font.Draw(screen.Screen(), 0, 0, "closed fonts draw nothing", 255, 255, 255);
         EXPECT_THROW(font.Load("missing.ttf", 16), FileLoadingFailed);
         EXPECT_EQ(font.GetHandle(), nullptr);
-        font.Load(TEST_FONT, 16);
+        font.Load(QUORVEL_FONT_FILE, 16);
         const int small = font.TextWidth("IIII");
-        font.Load(TEST_FONT, 36);
+        font.Load(QUORVEL_FONT_FILE, 36);
         const int width = font.TextWidth("IIII");
         EXPECT_GT(width, 2 * small);
         EXPECT_GT(small, 0);

@@ -7,8 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -167,26 +165,6 @@ TEST_F(TileMapTest, LoadingFailuresNameWhatFailed) {
     WriteTiles("grass.bmp|yes|x\nbroken.bmp|no|x", {{"broken.bmp", "this is not a picture"}});
     EXPECT_EQ(FailureText([&map] { map.Load(); }).find("Failed to load file \"broken.bmp\". "), 0u);
     EXPECT_FALSE(FileExists("temp.tmp"));
-}
-
-// Extraction may replace a write-only "tileinfo.tmp", but the map cannot read it back.
-// Root reads any file, so a root run loads as the unprivileged user "nobody".
-TEST_F(TileMapTest, AnUnreadableTileListIsRefusedAfterItsExtraction) {
-    WriteTiles("grass.bmp|yes|x\nrock.bmp|no|x");
-    WriteFileBytes("tileinfo.tmp", "");
-    ASSERT_EQ(chmod("tileinfo.tmp", 0200), 0);
-    const bool root = geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(chown("tileinfo.tmp", 65534, 65534), 0);
-        ASSERT_EQ(seteuid(65534), 0);
-    }
-    TileMap map;
-    const std::string failure = FailureText([&map] { map.Load(); });
-    if (root) {
-        ASSERT_EQ(seteuid(0), 0);
-    }
-    EXPECT_EQ(failure, "Failed to load file \"tileinfo.tmp\". Read-mode opening failed.");
-    std::remove("tileinfo.tmp");
 }
 
 }  // namespace
