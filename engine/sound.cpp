@@ -153,7 +153,7 @@ void PlaySong(Song* song) {
 }
 
 void FreeSong(Song* song) {
-    std::unique_ptr<Song> owned(song);
+    delete song;  // the song frees its music and stream
 }
 
 Sample* LoadSample(const std::string& path) {
@@ -174,5 +174,5 @@ void PlaySample(Sample* sample) {
 }
 
 void FreeSample(Sample* sample) {
-    std::unique_ptr<Sample> owned(sample);
+    delete sample;  // the sample frees its chunk
 }
