@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -60,18 +61,12 @@ TEST_F(PlayTest, ElvesStepAtMostEveryHalfSecond) {
     Elf& elf = state->economy.elves.emplace_back(Worker, 0, 0);
     elf.employed = true;
     elf.WalkTo(10, 0);
-    const auto column = [&] { return elf.x; };
-    TestClock::Advance(499);
-    Frame();
-    EXPECT_EQ(column(), 0);
-    TestClock::Advance(1);
-    Frame();
-    EXPECT_EQ(column(), 1);
-    Frame();
-    EXPECT_EQ(column(), 1);
-    TestClock::Advance(3000);
-    Frame();
-    EXPECT_EQ(column(), 2) << "one step however long the frame";
+    // One step however long the frame.
+    for (const auto& [advance, column] : {std::pair{499u, 0}, {1u, 1}, {0u, 1}, {3000u, 2}}) {
+        TestClock::Advance(advance);
+        Frame();
+        EXPECT_EQ(elf.x, column) << advance;
+    }
     EXPECT_EQ(state->lastElfStep, 8500u);
 }
 
