@@ -163,52 +163,6 @@ int PollEvent(SDL_Event* event) {
     return taken;
 }
 
-void MousePosition(int& x, int& y) {
-    SDL_GetMouseState(&x, &y);
-}
-
-Uint32 Now() {
-    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
-}
-
-void SetClock(ClockFunction clock) {
-    currentClock = clock;
-}
-
-int Random(int lo, int hi) {
-    return lo + std::rand() % (hi - lo + 1);
-}
-
-void SetWorkingDirectoryToProgram() {
-#ifdef _WIN32
-    char path[260];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) {
-        return;
-    }
-    std::string folder(path, length);
-    std::size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-#else
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return;
-    }
-    std::string folder(path, static_cast<std::size_t>(length));
-    std::size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        if (chdir(folder.c_str()) != 0) {
-            return;  // failures are not examined: the packages then fail to open
-        }
-    }
-#endif
-}
-
 void CatchEndSignals() {
     for (int signal : {SIGINT, SIGTERM}) {
 #ifdef _WIN32
@@ -267,6 +221,61 @@ void EndWhenDisplayIsLost(std::vector<std::string> scratchFiles) {
 #endif
 }
 
+void MousePosition(int& x, int& y) {
+    SDL_GetMouseState(&x, &y);
+}
+
+Uint32 Now() {
+    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+}
+
+void SetClock(ClockFunction clock) {
+    currentClock = clock;
+}
+
+int Random(int lo, int hi) {
+    return lo + std::rand() % (hi - lo + 1);
+}
+
+void SetWorkingDirectoryToProgram() {
+#ifdef _WIN32
+    char path[260];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        return;
+    }
+    std::string folder(path, length);
+    std::size_t slash = folder.find_last_of('\\');
+    if (slash != std::string::npos) {
+        folder.erase(slash + 1);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+#else
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return;
+    }
+    std::string folder(path, static_cast<std::size_t>(length));
+    std::size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos) {
+        folder.erase(slash + 1);
+        if (chdir(folder.c_str()) != 0) {
+            return;  // failures are not examined: the packages then fail to open
+        }
+    }
+#endif
+}
+
+void RequestSynchronisedPresentation() {
+#ifdef _WIN32
+    _putenv("SDL_VIDEODRIVER=directx");
+#else
+    // sdl12-compat presents through SDL2 and waits for the display's refresh when asked.
+    setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 1);
+#endif
+}
+
 namespace {
 
 void SetUnlessSet(const char* name, const std::string& value) {
@@ -285,13 +294,4 @@ void RequestWindowScale(int scale) {
     // sdl12-compat scales its output itself and maps the pointer back.
     SetUnlessSet("SDL12COMPAT_WINDOW_SCALING", std::to_string(scale));
     SetUnlessSet("SDL12COMPAT_SCALE_METHOD", "nearest");
-}
-
-void RequestSynchronisedPresentation() {
-#ifdef _WIN32
-    _putenv("SDL_VIDEODRIVER=directx");
-#else
-    // sdl12-compat presents through SDL2 and waits for the display's refresh when asked.
-    setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 1);
-#endif
 }

@@ -74,11 +74,11 @@ int Random(int lo, int hi);
 
 // Makes the folder of the running executable the current directory.
 void SetWorkingDirectoryToProgram();
+// Asks for presentation synchronised with the display: the DirectX driver's
+// double-buffered flip on Windows, vertical sync through sdl12-compat elsewhere.
+void RequestSynchronisedPresentation();
 // Asks for a window `scale` times the game's screen, every pixel a sharp
 // block, and keeps the pixels of a full screen sharp too; the game's own
 // surface and coordinates stay as they are. Settings the environment already
 // holds win. Call before Video::Init.
 void RequestWindowScale(int scale);
-// Asks for presentation synchronised with the display: the DirectX driver's
-// double-buffered flip on Windows, vertical sync through sdl12-compat elsewhere.
-void RequestSynchronisedPresentation();
