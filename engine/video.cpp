@@ -237,36 +237,6 @@ int Random(int lo, int hi) {
     return lo + std::rand() % (hi - lo + 1);
 }
 
-void SetWorkingDirectoryToProgram() {
-#ifdef _WIN32
-    char path[260];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) {
-        return;
-    }
-    std::string folder(path, length);
-    std::size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-#else
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return;
-    }
-    std::string folder(path, static_cast<std::size_t>(length));
-    std::size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        if (chdir(folder.c_str()) != 0) {
-            return;  // failures are not examined: the packages then fail to open
-        }
-    }
-#endif
-}
-
 void RequestSynchronisedPresentation() {
 #ifdef _WIN32
     _putenv("SDL_VIDEODRIVER=directx");

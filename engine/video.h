@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/game_folder.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -72,8 +74,6 @@ void SetClock(ClockFunction clock);  // null restores SDL_GetTicks
 // the standard generator that start-up seeds once.
 int Random(int lo, int hi);
 
-// Makes the folder of the running executable the current directory.
-void SetWorkingDirectoryToProgram();
 // Asks for presentation synchronised with the display: the DirectX driver's
 // double-buffered flip on Windows, vertical sync through sdl12-compat elsewhere.
 void RequestSynchronisedPresentation();

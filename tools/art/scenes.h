@@ -27,6 +27,9 @@ Canvas HelpBox(const SceneKit& kit);
 Canvas Scoreboard(const SceneKit& kit);
 // 640 x 32, the quit button drawn pressed when asked.
 Canvas TopBar(const SceneKit& kit, bool pressed);
+// 32 x 32: a worker elf on the map's snow under the night sky of the screens.
+// Larger icons are its whole multiples, so they keep the game's sharp pixels.
+Canvas AppIcon(const SceneKit& kit);
 
 // Where the game writes on its screens; the pictures keep these areas calm.
 struct ScreenArea {

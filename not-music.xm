@@ -1,0 +1,1 @@
+certainly not a module
