@@ -1,1 +1,0 @@
-certainly not a module
