@@ -9,6 +9,7 @@
 #include "engine/text.h"
 #include "engine/video.h"
 #include "play/play_state.h"
+#include "world/tile_map.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -34,6 +35,7 @@ Game::Game(int argc, char* argv[]) {
     try {
         fullscreen = false;
         use32Bit = false;
+        CatchEndSignals();
         SetWorkingDirectoryToProgram();
         CommandLine line = ReadCommandLine(argc, argv);
         fullscreen = line.fullscreen;
@@ -42,8 +44,10 @@ Game::Game(int argc, char* argv[]) {
         if (!line.windib) {
             RequestSynchronisedPresentation();
         }
+        RequestWindowScale(line.scale);
         VideoModeChoice mode = ChooseVideoMode(fullscreen, use32Bit);
         video.Init(SDL_INIT_VIDEO, ScreenWidth, ScreenHeight, mode.bitsPerPixel, mode.flags);
+        EndWhenDisplayIsLost({ScratchFile, FontFile, TileListFile});
         SDL_WM_SetCaption("Quorvel", nullptr);
         InitEvents();
         StartSoundMusicAndFont();
@@ -114,6 +118,8 @@ int32_t Game::Run() {
                     break;
             }
         }
+    } catch (const EndRequested&) {
+        // A signal asked for the end: the normal shut-down follows.
     } catch (const VEKException& failure) {
         ReportFailure(std::cerr, failure);
     } catch (const std::exception& failure) {

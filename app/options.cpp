@@ -4,6 +4,15 @@
 
 #include <cstring>
 
+namespace {
+
+// Exactly one digit from MinScale to MaxScale; anything else is not a scale.
+bool IsScale(const char* word) {
+    return word[0] >= '0' + MinScale && word[0] <= '0' + MaxScale && word[1] == '\0';
+}
+
+}  // namespace
+
 CommandLine ReadCommandLine(int argc, const char* const argv[]) {
     CommandLine line;
     line.scoreServer = DefaultScoreServer;
@@ -15,9 +24,11 @@ CommandLine ReadCommandLine(int argc, const char* const argv[]) {
             line.use32Bit = true;
         } else if (std::strcmp(word, "-windib") == 0) {
             line.windib = true;
-        } else if (std::strcmp(word, "-server") == 0 && i + 1 < argc) {
-            // The next argument is the address, whatever it looks like.
+        } else if (std::strcmp(word, "-server") == 0 && i + 1 < argc && argv[i + 1][0] != '-') {
+            // No host name begins with a dash: such a word is the next option.
             line.scoreServer = argv[++i];
+        } else if (std::strcmp(word, "-scale") == 0 && i + 1 < argc && IsScale(argv[i + 1])) {
+            line.scale = argv[++i][0] - '0';
         }
     }
     return line;

@@ -15,7 +15,12 @@ struct CommandLine {
     bool windib = false;
     // "HOST[:PORT]" of the score server, as typed after "-server".
     std::string scoreServer;
+    // How many times as large as the game's screen the window is.
+    int scale = 1;
 };
+
+inline constexpr int MinScale = 1;
+inline constexpr int MaxScale = 4;
 
 CommandLine ReadCommandLine(int argc, const char* const argv[]);
 

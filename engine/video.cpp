@@ -2,6 +2,9 @@
 
 #include "engine/errors.h"
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,16 +12,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
 #endif
 
 Video video;
-
-Video::~Video() {
-    SDL_Quit();
-}
 
 namespace {
 
@@ -94,6 +94,14 @@ Uint32 BroadcastEvents(Uint32 interval, void*) {
 
 ClockFunction currentClock = nullptr;
 
+// Set by the signal handler, read by the main thread: lock-free, so both are safe.
+std::atomic<bool> endRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void RequestEnd(int) {
+    endRequested = true;
+}
+
 }  // namespace
 
 bool InitEvents() {
@@ -144,6 +152,9 @@ const char* EventsError() {
 }
 
 int PollEvent(SDL_Event* event) {
+    if (endRequested) {
+        throw EndRequested{};
+    }
     if (eventMutex != nullptr) {
         SDL_mutexP(eventMutex);
     }
@@ -155,6 +166,64 @@ int PollEvent(SDL_Event* event) {
         SDL_CondSignal(eventCondition);
     }
     return taken;
+}
+
+void CatchEndSignals() {
+    for (int signal : {SIGINT, SIGTERM}) {
+#ifdef _WIN32
+        std::signal(signal, RequestEnd);
+#else
+        struct sigaction action {};
+        // A signal that whoever started us ignores (a script's background job) stays ignored.
+        if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) {
+            continue;
+        }
+        action.sa_handler = RequestEnd;
+        sigemptyset(&action.sa_mask);
+        // Blocking calls go on; the loops see the request at their next poll. If
+        // the run cannot get there, a second signal takes the default way out.
+        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        sigaction(signal, &action, nullptr);
+#endif
+    }
+}
+
+namespace {
+
+std::vector<std::string> scratchFilesToDelete;
+
+#ifndef _WIN32
+int EndOnLostDisplay(void*) {
+    for (const std::string& file : scratchFilesToDelete) {
+        std::remove(file.c_str());
+    }
+    static const char report[] = "Lost the connection to the display.\n";
+    if (write(STDERR_FILENO, report, sizeof report - 1) < 0) {
+        // Nothing more can be said.
+    }
+    _exit(0);
+}
+#endif
+
+}  // namespace
+
+void EndWhenDisplayIsLost(std::vector<std::string> scratchFiles) {
+    scratchFilesToDelete = std::move(scratchFiles);
+#ifndef _WIN32
+    // SDL loads the X library only when it shows the game through X; ask for
+    // the copy already loaded rather than bringing one in.
+    void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (x11 == nullptr) {
+        return;
+    }
+    using IOErrorHandler = int (*)(void*);
+    using SetIOErrorHandler = IOErrorHandler (*)(IOErrorHandler);
+    auto setHandler = reinterpret_cast<SetIOErrorHandler>(dlsym(x11, "XSetIOErrorHandler"));
+    if (setHandler != nullptr) {
+        setHandler(EndOnLostDisplay);
+    }
+    dlclose(x11);  // SDL's reference keeps the library loaded
+#endif
 }
 
 void MousePosition(int& x, int& y) {
@@ -173,36 +242,6 @@ int Random(int lo, int hi) {
     return lo + std::rand() % (hi - lo + 1);
 }
 
-void SetWorkingDirectoryToProgram() {
-#ifdef _WIN32
-    char path[260];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) {
-        return;
-    }
-    std::string folder(path, length);
-    std::size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-#else
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return;
-    }
-    std::string folder(path, static_cast<std::size_t>(length));
-    std::size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos) {
-        folder.erase(slash + 1);
-        if (chdir(folder.c_str()) != 0) {
-            return;  // failures are not examined: the packages then fail to open
-        }
-    }
-#endif
-}
-
 void RequestSynchronisedPresentation() {
 #ifdef _WIN32
     _putenv("SDL_VIDEODRIVER=directx");
@@ -210,4 +249,24 @@ void RequestSynchronisedPresentation() {
     // sdl12-compat presents through SDL2 and waits for the display's refresh when asked.
     setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 1);
 #endif
+}
+
+namespace {
+
+void SetUnlessSet(const char* name, const std::string& value) {
+#ifdef _WIN32
+    if (std::getenv(name) == nullptr) {
+        _putenv_s(name, value.c_str());
+    }
+#else
+    setenv(name, value.c_str(), 0);
+#endif
+}
+
+}  // namespace
+
+void RequestWindowScale(int scale) {
+    // sdl12-compat scales its output itself and maps the pointer back.
+    SetUnlessSet("SDL12COMPAT_WINDOW_SCALING", std::to_string(scale));
+    SetUnlessSet("SDL12COMPAT_SCALE_METHOD", "nearest");
 }

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "engine/game_folder.h"
+
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Holds the screen surface, which belongs to SDL and is never freed here.
+// Destruction calls nothing: the process-wide object dies at exit, when the
+// display may be gone, so the application shuts SDL down with Quit.
 class Video {
   public:
     Video() = default;
-    ~Video();
+    ~Video() = default;
     Video(const Video&) = delete;
     Video& operator=(const Video&) = delete;
 
@@ -34,7 +40,26 @@ bool InitEvents();
 void QuitEvents();
 const char* EventsError();
 // 1 when an event was taken into the record, 0 when the queue was empty.
+// Throws EndRequested once an ending signal has arrived.
 int PollEvent(SDL_Event* event);
+
+// Thrown by PollEvent after SIGTERM or SIGINT. Every screen polls, so the run
+// unwinds from wherever it stands through its owners' destructors to the
+// normal shut-down. An ending, not a failure: it is no std::exception, so no
+// failure report catches it.
+struct EndRequested {};
+
+// From here on SIGTERM and SIGINT end the run (see EndRequested) instead of
+// becoming SDL's quit event, which means "close the window" and which some
+// screens ignore. A second such signal ends the process at once; a signal
+// ignored from the start stays ignored. Call before Video::Init, so that SDL
+// leaves the signals to us.
+void CatchEndSignals();
+// When the connection to the X display breaks, deletes the scratch files and
+// ends the process with status 0 at once: nothing can be shut down over the
+// dead connection, and the X library would otherwise exit through it. Call
+// after Video::Init; does nothing when SDL shows the game elsewhere.
+void EndWhenDisplayIsLost(std::vector<std::string> scratchFiles);
 
 // The pointer's position now, in screen pixels (not an event's copy of it).
 void MousePosition(int& x, int& y);
@@ -49,8 +74,11 @@ void SetClock(ClockFunction clock);  // null restores SDL_GetTicks
 // the standard generator that start-up seeds once.
 int Random(int lo, int hi);
 
-// Makes the folder of the running executable the current directory.
-void SetWorkingDirectoryToProgram();
 // Asks for presentation synchronised with the display: the DirectX driver's
 // double-buffered flip on Windows, vertical sync through sdl12-compat elsewhere.
 void RequestSynchronisedPresentation();
+// Asks for a window `scale` times the game's screen, every pixel a sharp
+// block, and keeps the pixels of a full screen sharp too; the game's own
+// surface and coordinates stay as they are. Settings the environment already
+// holds win. Call before Video::Init.
+void RequestWindowScale(int scale);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds everything and runs every test: the main
-# build (g++), then a clang build with AddressSanitizer and UndefinedBehaviorSanitizer
-# whose tests run again, then a bounded fuzzing run of every fuzz target.
+# build (g++) and the round trip of its Debian package, then a clang build with
+# AddressSanitizer and UndefinedBehaviorSanitizer whose tests run again, then a
+# bounded fuzzing run of every fuzz target.
 # Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,6 +15,11 @@ echo "== main build (g++)"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
 cmake --build "$root/build" -j "$jobs"
 ctest --test-dir "$root/build" -j "$jobs" --output-on-failure
+
+echo "== Debian package: made, installed, played as another user, purged"
+rm -rf "$root/build/package"
+cmake --build "$root/build" --target package >/dev/null
+bash "$root/tests/install/deb_round_trip.sh" "$root"/build/package/quorvel_*.deb "$root/build"
 
 echo "== sanitizer build (clang, ASan + UBSan, fuzz targets)"
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \

@@ -15,7 +15,6 @@ namespace {
 
 constexpr const char* TilePackage = "data/tiles.rkp";
 constexpr const char* TileListMember = "tiles.dat";
-constexpr const char* TileListFile = "tileinfo.tmp";
 constexpr int LargestFieldCount = 16;
 constexpr int FewestObjects = 40;
 constexpr int MostObjects = 50;

@@ -15,6 +15,9 @@ inline constexpr int MapColumns = 20;
 inline constexpr int MapRows = 14;
 inline constexpr int TileSize = 32;
 
+// The scratch file the tile list is extracted to while a map loads.
+inline constexpr const char* TileListFile = "tileinfo.tmp";
+
 // The cell of a screen point: signed division truncating toward zero.
 inline int ColumnOfPoint(int x) {
     return x / TileSize;

@@ -6,29 +6,40 @@
 #include <string>
 #include <vector>
 
-TEST(CommandLineTest, OnlyTheExactWordsCountAndServerTakesTheNextArgument) {
+TEST(CommandLineTest, OnlyTheExactWordsCountAndAnOptionIsNeverAnotherOnesValue) {
     struct Case {
         std::vector<const char*> words;
         bool fullscreen, use32Bit, windib;
         std::string server;
+        int scale;
     };
     const std::string standard = DefaultScoreServer;
     const Case cases[] = {
-        {{}, false, false, false, standard},
-        {{"-32bit", "-windib", "-fullscreen", "-32bit"}, true, true, true, standard},
-        {{"-fullscreen"}, true, false, false, standard},
+        {{}, false, false, false, standard, 1},
+        {{"-32bit", "-windib", "-fullscreen", "-32bit"}, true, true, true, standard, 1},
+        {{"-fullscreen"}, true, false, false, standard, 1},
         {{"-Fullscreen", "--fullscreen", "-fullscreen2", "fullscreen", "-32BIT", "-32bits", "-WinDib",
-          "-windib ", "", "-", "-Server", "a"},
+          "-windib ", "", "-", "-Server", "a", "-Scale", "2"},
          false,
          false,
          false,
-         standard},
-        {{"-server", "scores.example.org:8080"}, false, false, false, "scores.example.org:8080"},
-        // The word after "-server" is its address, not an option.
-        {{"-server", "-fullscreen", "-32bit"}, false, true, false, "-fullscreen"},
+         standard,
+         1},
+        {{"-server", "scores.example.org:8080"}, false, false, false, "scores.example.org:8080", 1},
+        // No address begins with a dash: the option after "-server" keeps its effect.
+        {{"-server", "-fullscreen", "-32bit"}, true, true, false, standard, 1},
         // The last one given wins; a trailing "-server" without address is ignored.
-        {{"-server", "a", "-server", "b"}, false, false, false, "b"},
-        {{"-server", "a", "-server"}, false, false, false, "a"},
+        {{"-server", "a", "-server", "b"}, false, false, false, "b", 1},
+        {{"-server", "a", "-server"}, false, false, false, "a", 1},
+        {{"-scale", "3"}, false, false, false, standard, 3},
+        // Only 1 to 4 is a scale; anything else leaves the last valid one.
+        {{"-scale", "4", "-scale", "5", "-scale", "0", "-scale", "22", "-scale"},
+         false,
+         false,
+         false,
+         standard,
+         4},
+        {{"-scale", "-fullscreen", "-server", "-scale", "2"}, true, false, false, standard, 2},
     };
     for (Case c : cases) {
         c.words.insert(c.words.begin(), "quorvel");
@@ -38,6 +49,7 @@ TEST(CommandLineTest, OnlyTheExactWordsCountAndServerTakesTheNextArgument) {
         EXPECT_EQ(line.use32Bit, c.use32Bit) << shown;
         EXPECT_EQ(line.windib, c.windib) << shown;
         EXPECT_EQ(line.scoreServer, c.server) << shown;
+        EXPECT_EQ(line.scale, c.scale) << shown;
     }
     // The program's name is never an option.
     const char* words[] = {"-fullscreen", "-32bit"};

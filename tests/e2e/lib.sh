@@ -97,13 +97,13 @@ e2e_diagnose() {
 # Xvfb takes no lock file, so two servers started at once can share a number
 # and the game's window would open on the other test's screen. With a number
 # of ours the server's lock file decides; a start whose lock is not ours is
-# retried on another number.
+# retried on another number. E2E_SCREEN sets the screen's size and depth.
 e2e_start_xvfb() {
   local attempt i number owner
   for attempt in $(seq 1 20); do
     number=$((200 + (RANDOM + $$ + attempt * 7919) % 700))
     [ -e "/tmp/.X$number-lock" ] && continue
-    (e2e_orphan_proof Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp) 2>"$WORK/xvfb.log" &
+    (e2e_orphan_proof Xvfb ":$number" -screen 0 "${E2E_SCREEN:-800x600x24}" -nolisten tcp) 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     for i in $(seq 1 50); do
       [ -S "/tmp/.X11-unix/X$number" ] && break

@@ -171,7 +171,6 @@ TEST_F(PlayTest, OverlaysHideWhileASelectionStepWaits) {
         Frame();
         EXPECT_FALSE(PixelIs(100, 150, FrameRed)) << step;
     }
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black, TextGrey, false));
     economy.routeCarrier = -1;
     economy.selectedCarrier = -2;
     Frame();

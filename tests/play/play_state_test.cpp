@@ -5,21 +5,9 @@
 
 #include <stdexcept>
 #include <string>
-#include <tuple>
+#include <utility>
 
 namespace {
-
-TEST_F(PlayTest, LoadStartsAFreshGame) {
-    StartGame();
-    EXPECT_EQ(std::tuple(state->buildMenuOpen, state->quitMenuOpen, state->returnToMenu),
-              std::tuple(false, false, true));
-    EXPECT_TRUE(state->popSound && state->buildSound && state->walkSound);
-    EXPECT_FALSE(FileExists("temp.tmp")) << "the scratch file goes with the packages";
-    state->economy.money = 17;
-    PlayState second(nullptr);
-    second.Load();
-    EXPECT_EQ(second.economy.Money(), 5000) << "games share no economy";
-}
 
 TEST_F(PlayTest, LoadFailures) {
     WriteGamePackages("this is not a sound");
@@ -43,37 +31,27 @@ TEST_F(PlayTest, LoadFailures) {
 
 TEST_F(PlayTest, TimeDisplayCountsDownAtMostOneSecondPerFrame) {
     StartGame();
-    PressKey(SDLK_a);
+    PressKey(SDLK_a);  // no key but Escape does anything
     PressKey(SDLK_RETURN);
-    Frame();
-    EXPECT_TRUE(state->running) << "no other key does anything";
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black, TextGrey));
-    TestClock::Advance(999);
-    Frame();
-    EXPECT_EQ(state->secondsLeft, 1440);
-    TestClock::Advance(1);
-    Frame();
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 23:59", Black, TextGrey));
-
-    // A long frame counts one second and drops the rest of the interval.
-    TestClock::Advance(5000);
-    Frame();
-    TestClock::Advance(999);
-    Frame();
-    EXPECT_EQ(state->secondsLeft, 1438);
-    TestClock::Advance(1);
-    Frame();
-    EXPECT_EQ(state->secondsLeft, 1437);
-
-    state->secondsLeft = 66;
-    TestClock::Advance(1000);
-    Frame();
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 1:5", Black, TextGrey));
-    state->secondsLeft = 1;
-    TestClock::Advance(1000);
-    Frame();
-    EXPECT_FALSE(state->running);
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 0:0", Black, TextGrey)) << "the last frame";
+    // Frames after the clock moved on (and the seconds were set); a long frame counts one second and
+    // drops the rest of the interval. The last frame still shows the time.
+    const struct {
+        Uint32 advance;
+        int set, left;
+        const char* text;
+    } frames[] = {{0, 0, 1440, "24:0"}, {999, 0, 1440, ""}, {1, 0, 1439, "23:59"}, {5000, 0, 1438, ""},
+                  {999, 0, 1438, ""},   {1, 0, 1437, ""},   {1000, 66, 65, "1:5"}, {1000, 1, 0, "0:0"}};
+    for (const auto& f : frames) {
+        state->secondsLeft = f.set != 0 ? f.set : state->secondsLeft;
+        TestClock::Advance(f.advance);
+        Frame();
+        EXPECT_EQ(state->secondsLeft, f.left);
+        EXPECT_EQ(state->running, f.left > 0);
+        if (*f.text != '\0') {
+            EXPECT_TRUE(
+                ShowsOutlinedText(Screen(), 500, 40, std::string("Time left: ") + f.text, Black, TextGrey));
+        }
+    }
 }
 
 TEST_F(PlayTest, ElvesStepAtMostEveryHalfSecond) {
@@ -82,18 +60,12 @@ TEST_F(PlayTest, ElvesStepAtMostEveryHalfSecond) {
     Elf& elf = state->economy.elves.emplace_back(Worker, 0, 0);
     elf.employed = true;
     elf.WalkTo(10, 0);
-    const auto column = [&] { return elf.x; };
-    TestClock::Advance(499);
-    Frame();
-    EXPECT_EQ(column(), 0);
-    TestClock::Advance(1);
-    Frame();
-    EXPECT_EQ(column(), 1);
-    Frame();
-    EXPECT_EQ(column(), 1);
-    TestClock::Advance(3000);
-    Frame();
-    EXPECT_EQ(column(), 2) << "one step however long the frame";
+    // One step however long the frame.
+    for (const auto& [advance, column] : {std::pair{499u, 0}, {1u, 1}, {0u, 1}, {3000u, 2}}) {
+        TestClock::Advance(advance);
+        Frame();
+        EXPECT_EQ(elf.x, column) << advance;
+    }
     EXPECT_EQ(state->lastElfStep, 8500u);
 }
 

@@ -1,5 +1,6 @@
 // quorvel-art: turns the sprite sheets into the game's pictures and draws its
-// screens, writing every picture as a PNG and the map's tile list.
+// screens and the desktop icons (icon32.png to icon256.png), writing every
+// picture as a PNG and the map's tile list.
 //
 //   quorvel-art --palette PALETTE --font FONT --out DIR SHEET...
 //
@@ -130,6 +131,10 @@ int Run(const std::vector<std::string>& args) {
     }
     art::WritePng(outDir + "/helpbox.png", art::HelpBox(kit));
     art::WritePng(outDir + "/scoreboard.png", art::Scoreboard(kit));
+    const art::Canvas icon = art::AppIcon(kit);
+    for (int factor : {1, 2, 4, 8}) {
+        art::WritePng(outDir + "/icon" + std::to_string(32 * factor) + ".png", icon.Scaled(factor));
+    }
     return 0;
 }
 

@@ -593,4 +593,13 @@ Canvas TopBar(const SceneKit& kit, bool pressed) {
     return canvas;
 }
 
+Canvas AppIcon(const SceneKit& kit) {
+    Canvas canvas(32, 32);
+    canvas.DitherGradient(0, 0, 32, 24, Night, Dusk);
+    Stars(canvas, 7, 8, 16);
+    canvas.Blit(kit.Picture("snow.png").Cut(0, 0, 32, 10), 0, 22, 1, false);
+    canvas.Blit(kit.Picture("worker.png"), 0, 0);
+    return canvas;
+}
+
 }  // namespace art

@@ -28,6 +28,9 @@ Canvas HelpBox(const SceneKit& kit);
 Canvas Scoreboard(const SceneKit& kit);
 // 640 x 32, the quit button drawn pressed when asked.
 Canvas TopBar(const SceneKit& kit, bool pressed);
+// 32 x 32: a worker elf on the map's snow under the night sky of the screens.
+// Larger icons are its whole multiples, so they keep the game's sharp pixels.
+Canvas AppIcon(const SceneKit& kit);
 
 // Where the main menu writes its words; the picture keeps this area calm. The
 // top bar's counters and quit button come from the game's screen geometry.
