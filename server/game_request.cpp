@@ -171,10 +171,10 @@ const char* VerdictName(RequestVerdict verdict) {
     return "unknown";
 }
 
-std::string FormatGameReply(const std::vector<ScoreRecord>& best) {
+std::string FormatGameReply(const std::vector<StoredScore>& best) {
     std::string reply;
     std::size_t count = 0;
-    for (const ScoreRecord& record : best) {
+    for (const StoredScore& record : best) {
         if (count == GameReplyCount) {
             break;
         }

@@ -65,4 +65,4 @@ inline constexpr std::size_t GameReplyCount = 15;
 // The game's reply: records "name|score" joined by "&", "+" for spaces, and a
 // final "!". Characters that would break the record syntax never leave the
 // server: anything but letters, digits and spaces is sent as "?".
-std::string FormatGameReply(const std::vector<ScoreRecord>& best);
+std::string FormatGameReply(const std::vector<StoredScore>& best);

@@ -119,7 +119,7 @@ std::string RenderScorePage(const ScorePageView& view) {
             "<table>\n<thead><tr><th>#</th><th>Name</th><th "
             "class=\"score\">Score</th></tr></thead>\n<tbody>\n";
         int64_t rank = (view.page - 1) * ScoresPerPage;
-        for (const ScoreRecord& row : view.rows) {
+        for (const StoredScore& row : view.rows) {
             body += "<tr><td class=\"rank\">" + std::to_string(++rank) + "</td><td class=\"name\">" +
                     HtmlEscape(row.name) + "</td><td class=\"score\">" + std::to_string(row.score) +
                     "</td></tr>\n";

@@ -11,7 +11,7 @@ inline constexpr int64_t ScoresPerPage = 50;
 
 // One page of the scores web page, already fetched from the store.
 struct ScorePageView {
-    std::vector<ScoreRecord> rows;
+    std::vector<StoredScore> rows;
     int64_t page = 1;       // counted from 1
     int64_t pageCount = 1;  // at least 1, even with no scores
     int64_t total = 0;

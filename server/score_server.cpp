@@ -182,7 +182,7 @@ class Session : public std::enable_shared_from_this<Session> {
         std::string result;
         if (request.verdict == RequestVerdict::Accepted) {
             try {
-                server.store.Add(request.name, request.score);
+                server.store.AddAll({{request.name, request.score}});
             } catch (const std::exception& error) {
                 // Not stored, so not acknowledged: the client sees the connection close.
                 Log(peer, "game", std::string("store-failed ") + error.what());
@@ -198,7 +198,7 @@ class Session : public std::enable_shared_from_this<Session> {
         gameReply = "!";
         if (withList) {
             try {
-                gameReply = FormatGameReply(server.store.Best(0, GameReplyCount));
+                gameReply = FormatGameReply(server.store.Best(std::nullopt, GameReplyCount));
             } catch (const std::exception& error) {
                 result += std::string(" list-failed ") + error.what();
             }
@@ -283,7 +283,11 @@ class Session : public std::enable_shared_from_this<Session> {
             view.total = server.store.Count();
             view.pageCount = PageCount(view.total);
             view.page = RequestedPage(query, view.pageCount);
-            view.rows = server.store.Best((view.page - 1) * ScoresPerPage, ScoresPerPage);
+            std::optional<ScoreKey> after;
+            for (int64_t page = 1; page < view.page; ++page) {
+                after = server.store.Best(after, ScoresPerPage).back().Key();
+            }
+            view.rows = server.store.Best(after, ScoresPerPage);
             http::response<http::string_body> response{http::status::ok, version};
             response.set(http::field::content_type, "text/html; charset=utf-8");
             response.set(http::field::cache_control, "no-cache");
@@ -448,9 +452,9 @@ void Server::Stop(int signalNumber) {
 
 int RunScoreServer(const ServerOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
-    std::optional<ScoreStore> store;
+    std::unique_ptr<ScoreStore> store;
     try {
-        store.emplace(options.database);
+        store = OpenScoreStore(options.database);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(), options.database.c_str());
         return 1;

@@ -110,9 +110,9 @@ TEST(GameReply, JoinsTheBestFifteenWithPlusForSpaces) {
     EXPECT_EQ(FormatGameReply({{"Ann Lee", 5230}, {"Bo", -4100}}), "Ann+Lee|5230&Bo|-4100!");
     // A name that reached the database another way must not break the records.
     EXPECT_EQ(FormatGameReply({{"a&b|c!d+e", 1}}), "a?b?c?d?e|1!");
-    std::vector<ScoreRecord> twenty;
+    std::vector<StoredScore> twenty;
     for (int i = 0; i < 20; ++i) {
-        twenty.push_back({"p" + std::to_string(i), 100 - i});
+        twenty.push_back({"p" + std::to_string(i), 100 - i, i});
     }
     std::string reply = FormatGameReply(twenty);
     EXPECT_EQ(std::count(reply.begin(), reply.end(), '&'), 14);
@@ -186,9 +186,9 @@ TEST(ServerOptions, ReadsTheCommandLine) {
 }
 
 // "name score" of each record, joined by "|".
-std::string Joined(const std::vector<ScoreRecord>& records) {
+std::string Joined(const std::vector<StoredScore>& records) {
     std::string text;
-    for (const ScoreRecord& record : records) {
+    for (const StoredScore& record : records) {
         text += (text.empty() ? "" : "|") + record.name + " " + std::to_string(record.score);
     }
     return text;
@@ -198,29 +198,30 @@ TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
     TempFolder folder;
     std::string path = folder.File("scores.db");
     {
-        ScoreStore store(path);
-        EXPECT_EQ(Joined(store.Best(0, 15)), "");
+        std::unique_ptr<ScoreStore> store = OpenScoreStore(path);
+        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "");
         for (auto [name, score] : std::vector<std::pair<std::string, int32_t>>{
                  {"first", 500}, {"low", INT32_MIN}, {"second", 500}, {"top", INT32_MAX}, {"third", 500}}) {
-            store.Add(name, score);
+            store->AddAll({{name, score}});
         }
-        store.Add("x'); DROP TABLE scores; --", -3);  // data, never SQL text
+        store->AddAll({{"x'); DROP TABLE scores; --", -3}});  // data, never SQL text
         EXPECT_TRUE(std::filesystem::exists(path + "-wal")) << "write-ahead log";
     }
-    ScoreStore again(path);
-    EXPECT_EQ(again.Count(), 6);
-    EXPECT_EQ(Joined(again.Best(0, 15)),
+    std::unique_ptr<ScoreStore> again = OpenScoreStore(path);
+    EXPECT_EQ(again->Count(), 6);
+    std::vector<StoredScore> all = again->Best(std::nullopt, 15);
+    EXPECT_EQ(Joined(all),
               "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
-    EXPECT_EQ(Joined(again.Best(2, 2)), "second 500|third 500");
-    EXPECT_EQ(Joined(again.Best(6, 10)), "");
+    EXPECT_EQ(Joined(again->Best(all[1].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(again->Best(all[5].Key(), 10)), "");
 }
 
 TEST(ScoreStore, ReportsAFileItCannotOpen) {
     TempFolder folder;
-    EXPECT_THROW(ScoreStore(folder.File("no/such/folder/scores.db")), std::runtime_error);
+    EXPECT_THROW(OpenScoreStore(folder.File("no/such/folder/scores.db")), std::runtime_error);
     std::ofstream(folder.File("text.db"))
         << "this is not a database, just some words that fill the header page\n";
-    EXPECT_THROW(ScoreStore(folder.File("text.db")), std::runtime_error);
+    EXPECT_THROW(OpenScoreStore(folder.File("text.db")), std::runtime_error);
 }
 
 }  // namespace

@@ -35,12 +35,13 @@ class ScoreServer : public ::testing::Test {
         return server->Port();
     }
     std::string Database() const { return folder.File("scores.db"); }
-    std::vector<ScoreRecord> Stored() const { return ScoreStore(Database()).Best(0, 1000); }
+    std::vector<StoredScore> Stored() const { return OpenScoreStore(Database())->Best(std::nullopt, 1000); }
     void AddScores(int count) {
-        ScoreStore store(Database());
+        std::vector<ScoreRecord> scores;
         for (int i = 0; i < count; ++i) {
-            store.Add("player" + std::to_string(i), 1000 + i);
+            scores.push_back({"player" + std::to_string(i), 1000 + i});
         }
+        OpenScoreStore(Database())->AddAll(scores);
     }
 
     // What a shell command prints.
@@ -238,7 +239,7 @@ TEST_F(ScoreServer, KeepsEveryAcknowledgedScoreAcrossSigkill) {
         client.join();
     }
     ASSERT_GT(acknowledged.size(), 16u) << "the load never got going";
-    for (const ScoreRecord& record : Stored()) {
+    for (const StoredScore& record : Stored()) {
         acknowledged.erase(record.name);
     }
     // Only evaluated on failure, when there is a first one.
