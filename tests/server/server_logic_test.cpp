@@ -123,15 +123,6 @@ TEST(ScorePage, CountsAndChoosesPages) {
     EXPECT_EQ(PageCount(0), 1);
     EXPECT_EQ(PageCount(ScoresPerPage), 1);
     EXPECT_EQ(PageCount(ScoresPerPage + 1), 2);
-    const struct {
-        const char* query;
-        int64_t page;
-    } cases[] = {{"", 1},       {"page=2", 2},  {"x=1&page=3", 3}, {"page=9", 3},
-                 {"page=0", 1}, {"page=-2", 1}, {"page=2x", 1},    {"page=99999999999999999999", 1},
-                 {"page=", 1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(RequestedPage(c.query, 3), c.page) << c.query;
-    }
 }
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {

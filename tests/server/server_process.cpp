@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "scores/score_protocol.h"
 #include "server/game_request.h"
 
 using namespace std::chrono_literals;
@@ -145,7 +146,7 @@ std::string Connection::Read(std::chrono::milliseconds limit, bool* closed) {
 
 std::string SaveLine(const std::string& wireName, int32_t score, bool fetch) {
     return "GET /hwendel/quorvel/save.php?name=" + wireName + "&score=" + std::to_string(score) +
-           "&checksum=" + std::to_string(ScoreChecksum(score)) + (fetch ? "&fetch=1" : "");
+           "&checksum=" + std::to_string(RequestChecksum(score)) + (fetch ? "&fetch=1" : "");
 }
 
 std::string Exchange(uint16_t port, const std::string& bytes) {
