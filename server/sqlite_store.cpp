@@ -73,7 +73,9 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
         " only INTEGER PRIMARY KEY CHECK (only = 1),"
         " total INTEGER NOT NULL)");
     // A database from before the counter is counted once.
-    Execute("INSERT OR IGNORE INTO score_count (only, total) SELECT 1, COUNT(*) FROM scores");
+    Execute(
+        "INSERT INTO score_count (only, total) SELECT 1, (SELECT COUNT(*) FROM scores)"
+        " WHERE NOT EXISTS (SELECT 1 FROM score_count)");
     Execute("COMMIT");
 
     begin = Prepare("BEGIN IMMEDIATE");

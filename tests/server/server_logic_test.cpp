@@ -2,6 +2,7 @@
 // reading, the game's reply, the web page, the command line.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -280,6 +281,21 @@ TEST_P(Store, LinksThePagesByKeyBothWays) {
     EXPECT_EQ(query, "page=2&after=23.71");
     query = "page=4&after=-1.1";  // past the end: a stale link shows the first page
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+}
+
+// A database written before the counter row existed is counted once.
+TEST(SqliteStore, CountsAnOlderDatabaseOnce) {
+    std::filesystem::remove("older.db");
+    sqlite3* db = nullptr;
+    sqlite3_open("older.db", &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL,"
+                 " score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
+                 "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2)",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    OpenScoreStore("older.db")->AddAll({{"c", 3}});
+    EXPECT_EQ(OpenScoreStore("older.db")->Count(), 3);
 }
 
 // What OpenScoreStore says when it refuses `database`; "opened" when it does not.
