@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/game_request.h"
@@ -185,34 +190,112 @@ std::string Joined(const std::vector<StoredScore>& records) {
     return text;
 }
 
-TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
-    TempFolder folder;
-    std::string path = folder.File("scores.db");
+// The store tests run on both back ends: each case gets a fresh database of
+// its own, an SQLite file or a database on the tests' PostgreSQL server (the
+// postgres fixture of ctest, tests/server/postgres.sh).
+struct Backend {
+    std::string name;
+    std::string (*fresh)(const std::string& name);
+};
+
+std::string FreshSqlite(const std::string& name) {
+    std::filesystem::remove_all(name);
+    std::filesystem::create_directory(name);
+    return name + "/scores.db";
+}
+
+std::string FreshPostgres(const std::string& name) {
+    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
+    if (server == nullptr) {
+        throw std::runtime_error(
+            "QUORVEL_TEST_POSTGRES is not set: run this through ctest, which starts PostgreSQL");
+    }
+    std::string command = std::string("bash " POSTGRES_HELPER " database ") + server + " " + name;
+    std::unique_ptr<FILE, int (*)(FILE*)> helper(popen(command.c_str(), "r"), pclose);
+    char uri[512] = "";
+    if (!helper || std::fgets(uri, sizeof uri, helper.get()) == nullptr) {
+        throw std::runtime_error("cannot create the database " + name);
+    }
+    return std::string(uri, std::strcspn(uri, "\n"));
+}
+
+class ScoreStores : public ::testing::TestWithParam<Backend> {};
+
+TEST_P(ScoreStores, RankByScoreThenArrivalAndKeepScores) {
+    const std::string database = GetParam().fresh("ranking");
     {
-        std::unique_ptr<ScoreStore> store = OpenScoreStore(path);
+        std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
         EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "");
         for (auto [name, score] : std::vector<std::pair<std::string, int32_t>>{
                  {"first", 500}, {"low", INT32_MIN}, {"second", 500}, {"top", INT32_MAX}, {"third", 500}}) {
             store->AddAll({{name, score}});
         }
         store->AddAll({{"x'); DROP TABLE scores; --", -3}});  // data, never SQL text
-        EXPECT_TRUE(std::filesystem::exists(path + "-wal")) << "write-ahead log";
+        EXPECT_TRUE(GetParam().name != "SQLite" || std::filesystem::exists(database + "-wal"))
+            << "write-ahead log";
     }
-    std::unique_ptr<ScoreStore> again = OpenScoreStore(path);
+    std::unique_ptr<ScoreStore> again = OpenScoreStore(database);
     EXPECT_EQ(again->Count(), 6);
     std::vector<StoredScore> all = again->Best(std::nullopt, 15);
     EXPECT_EQ(Joined(all),
               "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
     EXPECT_EQ(Joined(again->Best(all[1].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(again->Above(all[4].Key(), 2)), "second 500|third 500");
     EXPECT_EQ(Joined(again->Best(all[5].Key(), 10)), "");
 }
 
-TEST(ScoreStore, ReportsAFileItCannotOpen) {
-    TempFolder folder;
-    EXPECT_THROW(OpenScoreStore(folder.File("no/such/folder/scores.db")), std::runtime_error);
-    std::ofstream(folder.File("text.db"))
-        << "this is not a database, just some words that fill the header page\n";
-    EXPECT_THROW(OpenScoreStore(folder.File("text.db")), std::runtime_error);
+// Instances starting at once each create the tables if missing.
+TEST_P(ScoreStores, OpenOnAFreshDatabaseAllAtOnce) {
+    const std::string database = GetParam().fresh("at_once");
+    std::vector<std::thread> starts;
+    std::atomic<int> failures{0};
+    for (int i = 0; i < 6; ++i) {
+        starts.emplace_back([&, i] {
+            try {
+                OpenScoreStore(database)->AddAll({{"start" + std::to_string(i), i}});
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << error.what();
+                ++failures;
+            }
+        });
+    }
+    for (std::thread& start : starts) {
+        start.join();
+    }
+    EXPECT_EQ(OpenScoreStore(database)->Count(), 6 - failures);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ScoreStores,
+                         ::testing::Values(Backend{"SQLite", FreshSqlite},
+                                           Backend{"PostgreSQL", FreshPostgres}),
+                         [](const auto& backend) { return backend.param.name; });
+
+TEST(ScoreStore, RefusesADatabaseItCannotUse) {
+    const std::string postgres = FreshPostgres("refusing");
+    const std::string pgpass = ReadFile(std::getenv("PGPASSFILE"));
+    const std::string password =
+        pgpass.substr(pgpass.rfind(':') + 1, pgpass.find('\n') - pgpass.rfind(':') - 1);
+    std::ofstream("text.db") << "this is not a database, just some words that fill the header page\n";
+    for (const std::string& database :
+         {std::string("no/such/folder/scores.db"), std::string("text.db"),
+          // The right password, but on the command line.
+          "postgresql://quorvel:" + password + "@" + postgres.substr(postgres.find('@') + 1),
+          postgres.substr(0, postgres.find('?')) + "_missing" + postgres.substr(postgres.find('?'))}) {
+        EXPECT_THROW(OpenScoreStore(database), std::runtime_error) << database;
+    }
+}
+
+// A lost connection is opened again: the next batch is stored.
+TEST(ScoreStore, StoresAgainAfterTheConnectionToPostgresqlBroke) {
+    const std::string database = FreshPostgres("reconnect");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    store->AddAll({{"before", 1}});
+    std::string psql = "psql -qAtX '" + database +
+                       "' -c 'SELECT pg_terminate_backend(pid) FROM pg_stat_activity" +
+                       " WHERE datname = current_database() AND pid <> pg_backend_pid()' >/dev/null";
+    ASSERT_EQ(std::system(psql.c_str()), 0);
+    store->AddAll({{"after", 2}});
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "after 2|before 1");
 }
 
 }  // namespace
