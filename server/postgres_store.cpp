@@ -16,9 +16,19 @@ constexpr std::size_t RowsPerInsert = 1000;
 // at once do not race on CREATE TABLE IF NOT EXISTS.
 constexpr const char* SchemaLock = "8241302957196083547";
 
+// libpq's message on one line, as the server's log wants it.
 std::string ErrorText(pg_conn* connection) {
-    std::string text = connection != nullptr ? PQerrorMessage(connection) : "out of memory";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+    std::string text;
+    for (const char* c = connection != nullptr ? PQerrorMessage(connection) : "out of memory"; *c != '\0';
+         ++c) {
+        bool space = *c == '\n' || *c == '\t' || *c == ' ';
+        if (!space) {
+            text += *c;
+        } else if (!text.empty() && text.back() != ' ') {
+            text += ' ';
+        }
+    }
+    if (!text.empty() && text.back() == ' ') {
         text.pop_back();
     }
     return text;
@@ -88,11 +98,10 @@ pg_conn* PostgresScoreStore::Connection(bool wait) {
     }
     connection.reset();
     const Clock::time_point giveUp = Clock::now() + 5s;
-    std::string error = "not tried again yet";
     while (true) {
         if (Clock::now() < nextTry) {
             if (!wait || nextTry > giveUp) {
-                throw std::runtime_error("the score database does not answer: " + error);
+                throw std::runtime_error("the score database does not answer: " + failure);
             }
             std::this_thread::sleep_until(nextTry);
         }
@@ -110,17 +119,17 @@ pg_conn* PostgresScoreStore::Connection(bool wait) {
                 pause = 0ms;
                 return connection.get();
             } catch (const ConnectionLost& lost) {
-                error = lost.what();
+                failure = lost.what();
             }
         } else {
-            error = ErrorText(connection.get());
+            failure = ErrorText(connection.get());
         }
         connection.reset();
         pause =
             std::min<std::chrono::milliseconds>(std::max<std::chrono::milliseconds>(pause * 2, 100ms), 5s);
         nextTry = Clock::now() + pause;
         if (!wait) {
-            throw std::runtime_error("the score database does not answer: " + error);
+            throw std::runtime_error("the score database does not answer: " + failure);
         }
     }
 }
@@ -280,9 +289,5 @@ int64_t PostgresScoreStore::Count() {
 }
 
 void PostgresScoreStore::Check() {
-    try {
-        Count();
-    } catch (const std::exception& error) {
-        throw std::runtime_error(std::string("the score database does not answer: ") + error.what());
-    }
+    Count();
 }

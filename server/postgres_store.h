@@ -57,4 +57,5 @@ class PostgresScoreStore : public ScoreStore {
     std::unique_ptr<pg_conn, FinishConnection> connection;
     std::chrono::steady_clock::time_point nextTry{};
     std::chrono::milliseconds pause{0};
+    std::string failure;  // why the last try to connect failed
 };

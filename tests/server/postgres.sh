@@ -26,7 +26,7 @@ pg_start() {
   mkdir -p "$dir"
   [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$dir"
   password=$(head -c 18 /dev/urandom | base64 | tr -dc 'A-Za-z0-9')
-  (umask 077 && echo "$password" >"$dir/password" && echo "*:*:*:quorvel:$password" >"$dir/pgpass")
+  (umask 077 && echo "$password" >"$dir/password" && printf '*:*:*:quorvel:%s' "$password" >"$dir/pgpass")
   [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$dir/password"
   pg_as_owner "$pg_bin/initdb" -D "$dir/data" -U quorvel --pwfile="$dir/password" --auth=scram-sha-256 \
     --encoding=UTF8 --locale=C --no-sync >"$dir/initdb.log" 2>&1 ||

@@ -19,33 +19,24 @@
 
 namespace {
 
-// The reply when the server closed the connection after it, "?" otherwise.
-std::string Exchange(uint16_t port, uint32_t source, const std::string& request) {
+// True when the reply was "!" and the server closed the connection after it.
+bool Stored(uint16_t port, uint32_t source, const std::string& request) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(source);
+    sockaddr_in from{AF_INET, 0, {htonl(source)}, {}}, to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     timeval timeout{5, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    std::string reply = "?";
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-            reply.clear();
-            char chunk[256];
-            ssize_t count;
-            while ((count = recv(fd, chunk, sizeof chunk, 0)) > 0) {
-                reply.append(chunk, static_cast<std::size_t>(count));
-            }
-            if (count < 0) {
-                reply = "?";
-            }
+    std::string reply;
+    char chunk[256];
+    ssize_t count = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+        connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        while ((count = recv(fd, chunk, sizeof chunk, 0)) > 0) {
+            reply.append(chunk, static_cast<std::size_t>(count));
         }
     }
     close(fd);
-    return reply;
+    return count == 0 && reply == std::string(1, ReplyEnd);
 }
 
 }  // namespace
@@ -55,7 +46,6 @@ int main(int argc, char** argv) {
         std::fputs("usage: score_load <port> <clients>\n", stderr);
         return 2;
     }
-    uint16_t port = static_cast<uint16_t>(std::atoi(argv[1]));
     std::mutex output;
     std::vector<std::thread> clients;
     for (int client = 0; client < std::atoi(argv[2]); ++client) {
@@ -65,14 +55,14 @@ int main(int argc, char** argv) {
                 int32_t score = (client * 7919 + i * 104729) % 100000;
                 std::string request = SaveRequestPrefix + name + ScoreField + std::to_string(score) +
                                       ChecksumField + std::to_string(RequestChecksum(score)) + "\n";
-                if (Exchange(port, INADDR_LOOPBACK + 1 + static_cast<uint32_t>(client), request + '\0') ==
-                    std::string(1, ReplyEnd)) {
+                if (Stored(static_cast<uint16_t>(std::atoi(argv[1])), INADDR_LOOPBACK + 1 + client,
+                           request + '\0')) {
                     std::lock_guard<std::mutex> lock(output);
                     std::printf("%s\n", name.c_str());
                     std::fflush(stdout);
                 } else {
-                    // Refused or failed: no hurry to be refused again.
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    std::this_thread::sleep_for(
+                        std::chrono::milliseconds(20));  // no hurry to be refused again
                 }
             }
         });
