@@ -29,6 +29,7 @@ instance_start() {
 cluster_start() {
   CLUSTER_SERVER=$1
   CLUSTER_DIR=$2
+  mkdir -p "$CLUSTER_DIR"
   # Right under /tmp: its owner, nobody when we are root, must reach it.
   CLUSTER_PG=$(mktemp -d /tmp/quorvel-pg.XXXXXX)
   pg_start "$CLUSTER_PG"
@@ -47,8 +48,8 @@ cluster_start() {
     (exec setpriv --pdeathsig KILL -- haproxy -f "$CLUSTER_DIR/haproxy.cfg") >"$CLUSTER_DIR/haproxy.log" 2>&1 &
     HAPROXY_PID=$!
     for i in $(seq 1 50); do
-      ss -Hltn "sport = :$CLUSTER_PORT" | grep -q . && return 0
       kill -0 "$HAPROXY_PID" 2>/dev/null || break
+      (exec 3<>"/dev/tcp/127.0.0.1/$CLUSTER_PORT") 2>/dev/null && return 0
       sleep 0.1
     done
     kill "$HAPROXY_PID" 2>/dev/null || true

@@ -268,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, ScoreStores,
 
 TEST(ScoreStore, RefusesADatabaseItCannotUse) {
     const std::string postgres = FreshPostgres("refusing"), server = postgres.substr(postgres.find('?'));
-    const std::string pgpass = ReadFile(std::getenv("PGPASSFILE"));  // one line, no end of line
+    std::string pgpass;
+    std::getline(std::ifstream(std::getenv("PGPASSFILE")), pgpass);
     std::ofstream("text.db") << "this is not a database, just some words that fill the header page\n";
     for (const std::string& database :
          {std::string("no/such/folder/scores.db"), std::string("text.db"),
