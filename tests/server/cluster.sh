@@ -1,6 +1,7 @@
 # Two quorvel-scores instances on one PostgreSQL behind HAProxy, configured as
-# docs/DEPLOYMENT.md shows (its HAProxy configuration, ports changed), all on
-# this machine. Every process dies with the script that sourced this file.
+# docs/DEPLOYMENT.md shows, all on this machine: its HAProxy configuration with
+# the ports changed and the connection rate per source raised, since every
+# test client has the same address. Every process dies with the script that sourced this file.
 #   . cluster.sh; cluster_start <server binary> <folder>
 # sets CLUSTER_PORT (HAProxy's), INSTANCE_PORTS[1..2], INSTANCE_PIDS, DB_URI
 # and exports PGPASSFILE; cluster_stop ends it all.
@@ -12,6 +13,7 @@ INSTANCE_PIDS=()
 # instance_start <n>: starts instance n, on its earlier port if it had one.
 instance_start() {
   local n=$1 log="$CLUSTER_DIR/instance$1.log" port i
+  : >"$log"
   (exec setpriv --pdeathsig KILL -- "$CLUSTER_SERVER" --listen 127.0.0.1 --port "${INSTANCE_PORTS[$n]:-0}" \
     --db "$DB_URI" --max-connections-per-address 256 --scores-per-minute 1000000) 2>"$log" &
   INSTANCE_PIDS[$n]=$!
@@ -44,7 +46,8 @@ cluster_start() {
     awk '/^```haproxy$/ { f = 1; next } /^```$/ { f = 0 } f' "$cluster_here/../../docs/DEPLOYMENT.md" |
       sed -e "s/bind :8480/bind 127.0.0.1:$CLUSTER_PORT/" \
         -e "s/app1.example.org:8480/127.0.0.1:${INSTANCE_PORTS[1]}/" \
-        -e "s/app2.example.org:8480/127.0.0.1:${INSTANCE_PORTS[2]}/" >"$CLUSTER_DIR/haproxy.cfg"
+        -e "s/app2.example.org:8480/127.0.0.1:${INSTANCE_PORTS[2]}/" \
+        -e "s/sc0_conn_rate gt 120/sc0_conn_rate gt 1000000/" >"$CLUSTER_DIR/haproxy.cfg"
     (exec setpriv --pdeathsig KILL -- haproxy -f "$CLUSTER_DIR/haproxy.cfg") >"$CLUSTER_DIR/haproxy.log" 2>&1 &
     HAPROXY_PID=$!
     for i in $(seq 1 50); do
