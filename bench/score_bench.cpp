@@ -280,10 +280,13 @@ int main(int argc, char* argv[]) {
         for (int round = 0; round < rounds; ++round) {
             for (int i = 0; i < 3; ++i) {
                 Load(floor.Port(), levels[i], slice, true, responderSamples[i]);
+                if (i == 0) {
+                    // Beside the lone client's stores, the figure it is held against.
+                    syncs += SyncedWritesPerSecond(folder, slice) / rounds;
+                }
                 Load(port, levels[i], slice, true, storeSamples[i]);
                 Load(port, levels[i], slice, false, fetchSamples[i]);
             }
-            syncs += SyncedWritesPerSecond(folder, slice) / rounds;
         }
     }
     Figures responder[3], store[3], fetch[3];
