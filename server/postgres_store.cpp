@@ -197,8 +197,8 @@ void PostgresScoreStore::Store(const std::vector<ScoreRecord>& scores) {
             std::string sql = "INSERT INTO scores (name, score) VALUES ";
             std::vector<std::string> parameters;
             for (std::size_t i = first; i < end; ++i) {
-                std::string number = std::to_string(parameters.size() + 1);
-                sql += (i == first ? "($" : ", ($") + number + ", $" + std::to_string(parameters.size() + 2) +
+                std::size_t n = parameters.size();
+                sql += (i == first ? "($" : ", ($") + std::to_string(n + 1) + ", $" + std::to_string(n + 2) +
                        ")";
                 parameters.push_back(scores[i].name);
                 parameters.push_back(std::to_string(scores[i].score));
