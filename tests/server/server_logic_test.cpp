@@ -239,19 +239,22 @@ TEST_P(ScoreStores, RankByScoreThenArrivalAndKeepScores) {
     EXPECT_EQ(Joined(again->Best(all[5].Key(), 10)), "");
 }
 
-// Instances starting at once each create the tables if missing.
+// Instances starting at once each create the tables if missing; one stores a
+// batch larger than one statement takes.
 TEST_P(ScoreStores, OpenOnAFreshDatabaseAllAtOnce) {
     const std::string database = GetParam().fresh("at_once");
     std::vector<std::thread> starts;
     for (int i = 0; i < 6; ++i) {
         starts.emplace_back([&, i] {
-            EXPECT_NO_THROW(OpenScoreStore(database)->AddAll({{"s" + std::to_string(i), i}}));
+            std::vector<ScoreRecord> batch(i == 0 ? 2500 : 1, {"s" + std::to_string(i), i});
+            EXPECT_NO_THROW(OpenScoreStore(database)->AddAll(batch));
         });
     }
     for (std::thread& start : starts) {
         start.join();
     }
-    EXPECT_EQ(OpenScoreStore(database)->Count(), 6);
+    EXPECT_EQ(OpenScoreStore(database)->Count(), 2505);
+    EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ScoreStores,
