@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/errors.h"
 #include "engine/video.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <SDL.h>
@@ -28,38 +28,6 @@ struct SteppingClock {
     static inline Uint32 next = 0;
     static inline Uint32 stepSize = 0;
 };
-
-// An event of the type; a key event carries the key.
-inline SDL_Event Event(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
-    SDL_Event event{};
-    event.type = type;
-    if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
-        event.key.keysym.sym = key;
-    }
-    return event;
-}
-
-inline void Push(Uint8 type, SDLKey key = SDLK_UNKNOWN) {
-    SDL_Event event = Event(type, key);
-    SDL_PushEvent(&event);
-}
-
-inline void DrainEvents() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) > 0) {
-    }
-}
-
-// The headline and details of the FileLoadingFailed that load throws, or "loaded".
-template <typename Load>
-std::string LoadFailure(Load load) {
-    try {
-        load();
-    } catch (const FileLoadingFailed& failure) {
-        return failure.what() + (" " + failure.GetDetails());
-    }
-    return "loaded";
-}
 
 // A TrueType font file from the system, standing in for the game's own.
 inline const char* SystemFont = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf";

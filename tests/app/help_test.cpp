@@ -1,6 +1,5 @@
 #include "app/help.h"
 
-#include "engine/errors.h"
 #include "engine/package.h"
 #include "tests/app/app_test_support.h"
 
@@ -78,8 +77,8 @@ TEST_F(HelpTest, PagesOneToThreeAreTheirPicturesPageFourCentresTheBox) {
 
 TEST_F(HelpTest, AMissingOrBrokenHelpPictureIsReported) {
     WriteTestPackage("data/gui.rkp", 5, {{"help1.png", SolidBmp(4, 4, 1, 1, 1)}});
-    EXPECT_EQ(LoadFailure(LoadHelpPictures), "Failed to load file \"help2.png\". Not found inside package.");
+    EXPECT_EQ(FailureText(LoadHelpPictures), "Failed to load file \"help2.png\". Not found inside package.");
     EXPECT_FALSE(FileExists(ScratchFile));
     WriteHelpPackage(SolidBmp(4, 4, 1, 1, 1), "not a picture");
-    EXPECT_EQ(LoadFailure(LoadHelpPictures).find("Failed to load file \"temp.tmp\". "), 0u);
+    EXPECT_EQ(FailureText(LoadHelpPictures).find("Failed to load file \"temp.tmp\". "), 0u);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tools/audio/score.h"
 
@@ -26,6 +27,15 @@ int ErrorLine(const std::string& text) {
     return 0;
 }
 
+// "row:note" for each event, "row r" for a release.
+std::string Events(const std::vector<audio::ScoreEvent>& voice) {
+    std::string text;
+    for (const audio::ScoreEvent& event : voice) {
+        text += std::to_string(event.row) + (event.release ? "r " : ":" + std::to_string(event.note) + " ");
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST(Score, NotesBecomeEventsOnTheirRows) {
@@ -37,27 +47,15 @@ TEST(Score, NotesBecomeEventsOnTheirRows) {
     ASSERT_EQ(score.sections.size(), 1u);
     const audio::ScoreSection& section = score.sections[0];
     EXPECT_EQ(section.rows, 16);
-    const auto& tune = section.voices[0];
-    std::vector<int> notes, rows;
-    for (const auto& event : tune) {
-        notes.push_back(event.note);
-        rows.push_back(event.row);
-        EXPECT_EQ(event.instrument, 0);
-        EXPECT_FALSE(event.release);
-    }
     // Middle C is module note C-4 (49); F#5 is 18 semitones higher; Bb3 two below C4.
-    EXPECT_EQ(notes, (std::vector<int>{49, 49 + 18, 49 - 2, 49 + 7, 49 + 9, 49 + 9}));
-    EXPECT_EQ(rows, (std::vector<int>{0, 4, 6, 8, 14, 15}));
+    const auto& tune = section.voices[0];
+    EXPECT_EQ(Events(tune), "0:49 4:67 6:47 8:56 14:58 15:58 ");
     EXPECT_EQ(tune[4].volume, 40) << "the voice's volume is the default";
     EXPECT_EQ(tune[5].volume, 12);
-
-    const auto& drums = section.voices[1];
-    ASSERT_EQ(drums.size(), 3u);
-    EXPECT_EQ(drums[0].row, 0);
-    EXPECT_EQ(drums[1].row, 4);
-    EXPECT_EQ(drums[0].instrument, 1) << "a drum token names its instrument";
-    EXPECT_TRUE(drums[2].release);
-    EXPECT_EQ(drums[2].row, 8);
+    EXPECT_EQ(tune[5].instrument, 0);
+    // A drum token names its instrument and plays its sample as it was made.
+    EXPECT_EQ(Events(section.voices[1]), "0:49 4:49 8r ");
+    EXPECT_EQ(section.voices[1][0].instrument, 1);
 }
 
 TEST(Score, RepeatsCopiesAndOrder) {
@@ -70,22 +68,13 @@ TEST(Score, RepeatsCopiesAndOrder) {
                                                  "drums: kick:w | % | % | %\n"
                                                  "order a b a\n"
                                                  "restart b\n");
-    const auto& first = score.sections[0].voices[0];
     // The bar repeated by "%", then one release: a second rest adds nothing.
-    ASSERT_EQ(first.size(), 9u);
-    EXPECT_EQ(first[4].row, 16);
-    EXPECT_EQ(first[7].note, first[3].note);
-    EXPECT_EQ(first[7].row, 28);
-    EXPECT_TRUE(first[8].release);
-    EXPECT_EQ(first[8].row, 32);
-
-    const audio::ScoreSection& second = score.sections[1];
-    EXPECT_EQ(second.rows, 64);
-    ASSERT_EQ(second.voices[0].size(), first.size());
-    EXPECT_EQ(second.voices[0][7].row, 28);
-    EXPECT_EQ(second.voices[1].size(), 4u);
+    const auto& first = score.sections[0].voices[0];
+    EXPECT_EQ(Events(first), "0:49 4:51 8:53 12:54 16:49 20:51 24:53 28:54 32r ");
     EXPECT_TRUE(score.sections[0].voices[1].empty()) << "a voice left out is silent";
-
+    EXPECT_EQ(score.sections[1].rows, 64);
+    EXPECT_EQ(Events(score.sections[1].voices[0]), Events(first));
+    EXPECT_EQ(Events(score.sections[1].voices[1]), "0:49 16:49 32:49 48:49 ");
     EXPECT_EQ(score.order, (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(score.restart, 1);
 }
@@ -140,26 +129,21 @@ TEST(Score, ModuleHasOneChannelPerVoiceAndSplitsLongSections) {
                                                  "order short long\n"
                                                  "restart long\n");
     const xm::Module module = audio::BuildModule(score);
-    EXPECT_EQ(module.channels, 2);
-    EXPECT_EQ(module.bpm, 120);
-    EXPECT_EQ(module.speed, 6);
+    EXPECT_EQ((std::vector<int>{module.channels, module.bpm, module.speed}), (std::vector<int>{2, 120, 6}));
     ASSERT_EQ(module.instruments.size(), 2u);
     // Six bars of 16 rows: one pattern of 64 rows and one of 32, then the short one.
     ASSERT_EQ(module.patterns.size(), 3u);
-    EXPECT_EQ(module.patterns[0].rows, 64);
-    EXPECT_EQ(module.patterns[1].rows, 32);
-    EXPECT_EQ(module.patterns[2].rows, 16);
+    EXPECT_EQ((std::vector<int>{module.patterns[0].rows, module.patterns[1].rows, module.patterns[2].rows}),
+              (std::vector<int>{64, 32, 16}));
     EXPECT_EQ(module.order, (std::vector<uint8_t>{2, 0, 1}));
     EXPECT_EQ(module.restartPosition, 1);
-
     // The fifth bar's D4 is row 0 of the second pattern, channel 0; its volume
     // is the voice's 40 scaled by the instrument's balance 32 of 64.
-    const xm::Cell& d4 = module.patterns[1].cells[0];
-    EXPECT_EQ(d4.note, 49 + 2);
-    EXPECT_EQ(d4.instrument, 1);
-    EXPECT_EQ(d4.volume, 0x10 + 20);
+    const std::vector<xm::Cell>& cells = module.patterns[1].cells;
+    EXPECT_EQ((std::vector<int>{cells[0].note, cells[0].instrument, cells[0].volume}),
+              (std::vector<int>{49 + 2, 1, 0x10 + 20}));
     // The last bar's rests release the kick on row 20 of that pattern.
-    EXPECT_EQ(module.patterns[1].cells[(16 + 4) * 2 + 1].note, xm::KeyOff);
-    EXPECT_EQ(module.patterns[1].cells[(16 + 8) * 2 + 1].note, 0);
-    EXPECT_EQ(module.patterns[1].cells[16 * 2 + 1].instrument, 2);
+    EXPECT_EQ(cells[(16 + 4) * 2 + 1].note, xm::KeyOff);
+    EXPECT_EQ(cells[(16 + 8) * 2 + 1].note, 0);
+    EXPECT_EQ(cells[16 * 2 + 1].instrument, 2);
 }

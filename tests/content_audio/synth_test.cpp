@@ -21,16 +21,14 @@ float LargestStep(const std::vector<float>& signal, size_t begin, size_t end) {
 
 }  // namespace
 
-TEST(WaveFile, HeaderDescribesSixteenBitMonoPcm) {
+TEST(WaveFile, SixteenBitMonoPcmClampedRoundedAndNormalised) {
     // RIFF size 46, a 16-byte PCM mono format chunk at 22050 Hz (44100 bytes a
     // second, 2 a frame, 16 bits), then 10 data bytes, little-endian.
     const std::string expected = std::string("RIFF\x2e\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0", 28) +
                                  std::string("\x44\xac\0\0\x02\0\x10\0data\x0a\0\0\0", 16) +
                                  std::string("\0\0\x01\0\xff\xff\xff\x7f\0\x80", 10);
     EXPECT_EQ(audio::EncodeWave({0, 1, -1, 32767, -32768}, 22050), expected);
-}
-
-TEST(WaveFile, ConversionClampsRoundsAndNormalises) {
+    // Conversion clamps, rounds and normalises.
     const std::vector<int16_t> pcm = audio::ToPcm16({0.0f, 1.0f, -1.0f, 1.7f, -3.0f, 0.5f, 0.25f / 32767});
     EXPECT_EQ(pcm, (std::vector<int16_t>{0, 32767, -32767, 32767, -32767, 16384, 0}));
 

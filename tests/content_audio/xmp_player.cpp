@@ -55,18 +55,13 @@ float Peak(const std::vector<float>& signal, size_t begin, size_t end) {
 }
 
 double ToneFrequency(const std::vector<float>& signal, size_t begin, size_t end, double rate) {
-    end = std::min(end, signal.size());
-    double first = -1, last = -1;
+    size_t first = 0, last = 0;
     int crossings = 0;
-    for (size_t i = begin + 1; i < end; ++i) {
+    for (size_t i = begin + 1; i < std::min(end, signal.size()); ++i) {
         if (signal[i - 1] < 0 && signal[i] >= 0) {
-            const double at = (i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
-            if (first < 0) {
-                first = at;
-            }
-            last = at;
-            ++crossings;
+            first = crossings++ == 0 ? i : first;
+            last = i;
         }
     }
-    return crossings < 2 ? 0 : (crossings - 1) * rate / (last - first);
+    return crossings < 2 ? 0 : (crossings - 1) * rate / static_cast<double>(last - first);
 }

@@ -1,5 +1,5 @@
 #include "engine/package.h"
-#include "engine/errors.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -7,32 +7,15 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-// The details of the refusal to open path, or "opened".
-std::string Refusal(const std::string& path) {
-    try {
-        Package package(path);
-        return "opened";
-    } catch (const FileLoadingFailed& failure) {
-        EXPECT_EQ(failure.what(), "Failed to load file \"" + path + "\".");
-        return failure.GetDetails();
-    }
-}
-
-// The headline and details of Extract's refusal, or "extracted".
+// What extracting member to output throws, or "".
 std::string ExtractFailure(Package& package, const std::string& member, const std::string& output) {
-    try {
-        package.Extract(member, output);
-        return "extracted";
-    } catch (const FileLoadingFailed& failure) {
-        return failure.what() + std::string(" ") + failure.GetDetails();
-    }
+    return FailureText([&] { package.Extract(member, output); });
 }
 
 std::string ExtractToString(Package& package, const std::string& member) {
@@ -94,10 +77,11 @@ TEST(Package, TheScratchFileIsSharedAndDeletedOnClose) {
     EXPECT_EQ(ReadFileBytes("guifont.ttf"), "font") << "a named output stays";
     std::remove("guifont.ttf");
 
-    auto closed = std::make_unique<Package>("one.rkp");
-    closed->Close();
-    WriteFileBytes(ScratchFile, "written by someone else");
-    closed.reset();
+    {
+        Package closed("one.rkp");
+        closed.Close();
+        WriteFileBytes(ScratchFile, "written by someone else");
+    }
     EXPECT_TRUE(FileExists(ScratchFile)) << "destroying a closed package touches no file";
     std::remove(ScratchFile);
 }
@@ -115,19 +99,22 @@ TEST(Package, RefusesBadHeadersAndDirectories) {
         {header + "\x02" + "a 1 b", "Package directory is truncated."},
         {header + "\x01" + "a 12", "Package directory is truncated."},
         {header + "\x01" + std::string(64, 'n') + " 1 x", "Package member name is too long."},
-        {header + "\x01" + std::string(63, 'n') + " 1 x", "opened"},
+        {header + "\x01" + std::string(63, 'n') + " 1 x", ""},
         {header + "\x01" + "a " + std::string(64, '1') + " x", "Package member size is too long."},
         {header + "\x01" + "a -5 xxxxx", "Package member size is negative."},
         {header + "\x01" + "a 99999999999 x", "Package member size does not fit 32 bits."},
         {header + "\x02" + "a 2147483000 b 2147483000 x", "Package offsets do not fit 32 bits."},
-        {header + "\x01" + "a 2147483627 ", "opened"},
+        {header + "\x01" + "a 2147483627 ", ""},
         {header + "\x01" + "a 2147483628 ", "Package offsets do not fit 32 bits."},
     };
     for (const auto& [bytes, details] : cases) {
         WriteFileBytes("bad.rkp", bytes);
-        EXPECT_EQ(Refusal("bad.rkp"), details) << bytes;
+        EXPECT_EQ(FailureText([] { Package package("bad.rkp"); }),
+                  details.empty() ? "" : "Failed to load file \"bad.rkp\". " + details)
+            << bytes;
     }
-    EXPECT_EQ(Refusal("no-such-file.rkp"), "Read-mode opening failed.");
+    EXPECT_EQ(FailureText([] { Package package("no.rkp"); }),
+              "Failed to load file \"no.rkp\". Read-mode opening failed.");
 }
 
 TEST(Package, AFailedExtractionLeavesNoFileAndThePackageUsable) {

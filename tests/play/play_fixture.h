@@ -21,16 +21,18 @@ inline constexpr SDL_Color DarkRed{128, 0, 0, 0};
 inline constexpr SDL_Color FrameRed{200, 0, 0, 0};
 inline constexpr SDL_Color HighlightRed{180, 0, 0, 0};
 
-// A WAV file of 1.5 s of silence (8 kHz, 8 bits, mono).
-std::string SilentWav();
 // Writes the five game packages into data/; "build.wav" is left out when
-// given as "", and any other text is stored as it is.
-void WriteGamePackages(const std::string& buildWav = SilentWav());
+// given as "", and any other text is stored as it is; nullptr is a sound.
+void WriteGamePackages(const char* buildWav = nullptr);
 
 // An end-of-game screen that only records what it was given.
 class FakeEndOfGame : public EndOfGameScreen {
   public:
-    void Run(int score, bool& returnToMenu) override;
+    void Run(int score, bool& returnToMenu) override {
+        ++calls;
+        lastScore = score;
+        returnToMenu = returnToMenu && !closeWindow;
+    }
     int calls = 0;
     int lastScore = 0;
     bool closeWindow = false;  // behave as if the window were closed on it
@@ -46,7 +48,7 @@ class PlayTest : public ::testing::Test {
     // Creates and loads the play state and starts its frames.
     void StartGame();
 
-    void Point(int x, int y);
+    void Point(int x, int y) { SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y)); }
     // The pointer to (x, y) and a press of the button there.
     void Press(int x, int y, Uint8 button = SDL_BUTTON_LEFT);
     void PressKey(SDLKey key);
@@ -55,14 +57,10 @@ class PlayTest : public ::testing::Test {
     // on what was just drawn.
     void Click(int x, int y, Uint8 button = SDL_BUTTON_LEFT);
 
-    SDL_Surface* Screen() const;
-    bool PixelIs(int x, int y, SDL_Color colour) const;
+    static SDL_Surface* Screen();
+    static bool PixelIs(int x, int y, SDL_Color colour) { return AnyPixel(Screen(), x, y, x, y, colour); }
 
     int AddBuilding(int type, int column, int row, int workers = 0);
-    int AddElf(int type, bool employed = false);
-    // The first cell from the top left that is blocked, or that is free ground
-    // clear of every building.
-    bool FindCell(bool blocked, int& column, int& row) const;
 
     ClockGuard clock{5000};
     FakeEndOfGame endOfGame;

@@ -1,9 +1,6 @@
 #include "rules/building.h"
 #include "tests/play/play_fixture.h"
 
-#include <tuple>
-#include <utility>
-
 namespace {
 
 class PlayMenusTest : public PlayTest {
@@ -14,11 +11,10 @@ class PlayMenusTest : public PlayTest {
         const int midY = (y1 + y2) / 2;
         for (int inset = 0; inset < 3; ++inset) {
             EXPECT_TRUE(PixelIs(x1 + inset, midY, FrameRed) && PixelIs(x2 - inset, midY, FrameRed) &&
-                        PixelIs(midX, y1 + inset, FrameRed) && PixelIs(midX, y2 - inset, FrameRed))
-                << x1 << ", " << y1 << " inset " << inset;
+                        PixelIs(midX, y1 + inset, FrameRed) && PixelIs(midX, y2 - inset, FrameRed));
         }
-        EXPECT_TRUE(PixelIs(x1 + 3, y1 + 3, DarkRed) && PixelIs(x2 - 3, y2 - 3, DarkRed)) << x1 << ", " << y1;
-        EXPECT_FALSE(PixelIs(x2 + 1, midY, FrameRed) || PixelIs(midX, y2 + 1, FrameRed)) << x1 << ", " << y1;
+        EXPECT_TRUE(PixelIs(x1 + 3, y1 + 3, DarkRed) && PixelIs(x2 - 3, y2 - 3, DarkRed));
+        EXPECT_FALSE(PixelIs(x2 + 1, midY, FrameRed) || PixelIs(midX, y2 + 1, FrameRed));
     }
     int HoverAt(int x, int y, const int32_t& hover) {
         Point(x, y);
@@ -69,12 +65,9 @@ TEST_F(PlayMenusTest, BuildMenuLabelsAndHoverBandsWithGapsAndAShorterMineBand) {
         EXPECT_EQ(HoverAt(x + 50, bottom - 1, hover), entry);
         EXPECT_EQ(HoverAt(x + 50, bottom, hover), -1) << entry;
     }
-    for (const auto& [mx, my, entry] : {std::tuple{x + 50, y + 144, -1},
-                                        {x + 50, y + 147, -1},
-                                        {x + 3, y + 10, -1},
-                                        {x + 4, y + 10, 1},
-                                        {x + 206, y + 10, 1},
-                                        {x + 207, y + 10, -1}}) {
+    const int points[][3] = {{x + 50, y + 144, -1}, {x + 50, y + 147, -1}, {x + 3, y + 10, -1},
+                             {x + 4, y + 10, 1},    {x + 206, y + 10, 1},  {x + 207, y + 10, -1}};
+    for (const auto& [mx, my, entry] : points) {
         EXPECT_EQ(HoverAt(mx, my, hover), entry) << mx << ", " << my;
     }
 }
@@ -89,11 +82,15 @@ TEST_F(PlayMenusTest, BuildingEntriesCloseTheMenuHireEntriesKeepItOpen) {
     EXPECT_FALSE(state->economy.freeElvesPanelOpen || state->economy.placing);
     Click(150, 100 + 3 + 24 * 6 + 10);  // "Hire worker"
     EXPECT_TRUE(state->buildMenuOpen);
-    Click(150, 100 + 3 + 24 * 1 + 10);  // "Build woodworker"
+    Click(150, 100 + 3 + 24 * 5 + 10);  // "Build mine", the last building entry
     EXPECT_FALSE(state->buildMenuOpen);
     EXPECT_EQ(state->buildMenuHover, -1);
-    EXPECT_EQ(state->economy.preview.type, Woodworker);
+    EXPECT_EQ(state->economy.preview.type, Mine);
     EXPECT_EQ(state->economy.preview.x, 150 / 32) << "the preview starts at the pointer";
+    Press(100, 100, SDL_BUTTON_RIGHT);
+    Frame();
+    Click(150, 100 + 3 + 10);  // "Build office", the first
+    EXPECT_EQ(state->economy.preview.type, Office);
 }
 
 TEST_F(PlayMenusTest, TopBarCountersAndTheQuitButton) {
@@ -112,16 +109,12 @@ TEST_F(PlayMenusTest, TopBarCountersAndTheQuitButton) {
     EXPECT_TRUE(ShowsText(Screen(), 583, 8, "7", TextGrey));
 
     // The button's edges are outside it; each press inside toggles the menu.
-    for (const auto& [px, py, open] : {std::tuple{6, 10, false},
-                                       {139, 10, false},
-                                       {50, 3, false},
-                                       {50, 25, false},
-                                       {7, 4, true},
-                                       {138, 24, false},
-                                       {138, 24, true}}) {
+    const int presses[][3] = {{6, 10, 0}, {139, 10, 0}, {50, 3, 0},  {50, 25, 0},
+                              {7, 4, 1},  {138, 24, 0}, {138, 24, 1}};
+    for (const auto& [px, py, open] : presses) {
         Press(px, py);
         Frame();
-        EXPECT_EQ(state->quitMenuOpen, open) << px << ", " << py;
+        EXPECT_EQ(state->quitMenuOpen, open != 0) << px << ", " << py;
     }
     EXPECT_TRUE(PixelIs(1, 1, TopBarDownColour)) << "pressed from the frame in which it opens";
     Click(50, 10);
@@ -137,16 +130,14 @@ TEST_F(PlayMenusTest, QuitMenuIsDrawnAndHighlightsItsTwoEntries) {
     EXPECT_TRUE(ShowsText(Screen(), 13, 65, "Quit to desktop", TextGrey));
     const int32_t& hover = state->quitMenuHover;
     EXPECT_EQ(HoverAt(100, 45, hover), 3);
-    EXPECT_TRUE(PixelIs(212, 38, HighlightRed) && PixelIs(212, 62, DarkRed));
+    EXPECT_TRUE(PixelIs(212, 37, HighlightRed) && PixelIs(212, 59, HighlightRed) &&
+                PixelIs(212, 61, DarkRed));
     EXPECT_EQ(HoverAt(100, 70, hover), 4);
-    EXPECT_TRUE(PixelIs(212, 62, HighlightRed) && PixelIs(212, 38, DarkRed));
-    for (const auto& [mx, my, entry] : {std::tuple{9, 45, -1},
-                                        {10, 45, 3},
-                                        {212, 82, 4},
-                                        {213, 45, -1},
-                                        {100, 37, -1},
-                                        {100, 61, -1},
-                                        {100, 83, -1}}) {
+    EXPECT_TRUE(PixelIs(212, 61, HighlightRed) && PixelIs(212, 83, HighlightRed) &&
+                PixelIs(212, 59, DarkRed));
+    const int quitPoints[][3] = {{9, 45, -1},   {10, 45, 3},   {212, 82, 4}, {213, 45, -1},
+                                 {100, 37, -1}, {100, 61, -1}, {100, 83, -1}};
+    for (const auto& [mx, my, entry] : quitPoints) {
         EXPECT_EQ(HoverAt(mx, my, hover), entry) << mx << ", " << my;
     }
     // Right presses and map clicks do nothing while it is open.

@@ -12,27 +12,24 @@
 
 namespace {
 
-int CellX(int column) {
-    return 32 * column + 10;
-}
-int CellY(int row) {
-    return 32 * (row + 1) + 10;
-}
+const auto CellX = [](int column) { return 32 * column + 10; };
+const auto CellY = [](int row) { return 32 * (row + 1) + 10; };
 // A point on an entry of the build and hire menu opened at (100, 100).
 constexpr int EntryX = 150;
-int EntryY(int entry) {
-    return 100 + 3 + 24 * (entry - 1) + 10;
-}
+const auto EntryY = [](int entry) { return 100 + 3 + 24 * (entry - 1) + 10; };
 
 TEST_F(PlayTest, EveryOrderResultHasItsMessageTimeoutAndSound) {
-    // Every game of the table gets the same map.
+    // Every game of the table gets the same map: its first blocked and first
+    // free cells from the top left.
     std::srand(99);
     StartGame();
-    int free[2] = {0, 0};
-    int blocked[2] = {0, 0};
-    ASSERT_TRUE(FindCell(true, blocked[0], blocked[1]) && FindCell(false, free[0], free[1]));
-    const int freeX = CellX(free[0]);
-    const int freeY = CellY(free[1]);
+    int blocked = -1;
+    int free = -1;
+    for (int cell = MapColumns * MapRows - 1; cell >= 0; --cell) {
+        (state->map.IsBlocked(cell % MapColumns, cell / MapColumns) ? blocked : free) = cell;
+    }
+    const int freeX = CellX(free % MapColumns);
+    const int freeY = CellY(free / MapColumns);
 
     // The step waiting for the click, or what the click is on.
     enum Step { Hiring, Sending, Mining, Routing, Menu, Placing, Panel };
@@ -41,6 +38,8 @@ TEST_F(PlayTest, EveryOrderResultHasItsMessageTimeoutAndSound) {
     // mine, 5 a staffed foundry, 8 one short of staff. Without it, nothing.
     const int room = CellX(0), full = CellX(1), wood = CellX(2), mine = CellX(3), idle = CellX(4),
               foundry = CellX(5), unstaffed = CellX(8), top = CellY(0);
+    constexpr Uint8 L = SDL_BUTTON_LEFT;
+    constexpr Uint8 R = SDL_BUTTON_RIGHT;
     const struct {
         Step step;
         bool town;
@@ -51,37 +50,35 @@ TEST_F(PlayTest, EveryOrderResultHasItsMessageTimeoutAndSound) {
         int32_t timeout;
         int sounds;
     } orders[] = {
-        {Hiring, true, 0, room, top, SDL_BUTTON_LEFT, "New elf hired!", 3000, 1},
-        {Hiring, true, 0, full, top, SDL_BUTTON_LEFT,
-         "This office is fully occupied, select another office...", -1, 0},
-        {Sending, true, 0, wood, top, SDL_BUTTON_LEFT, "Worker is on his way to his new job!", 3000, 1},
-        {Sending, true, 0, room, top, SDL_BUTTON_LEFT,
+        {Hiring, true, 0, room, top, L, "New elf hired!", 3000, 1},
+        {Hiring, true, 0, full, top, L, "This office is fully occupied, select another office...", -1, 0},
+        {Sending, true, 0, wood, top, L, "Worker is on his way to his new job!", 3000, 1},
+        {Sending, true, 0, room, top, L,
          "Can't work here! Building is full or it's office (offices need no workers)!", 3000, 0},
-        {Mining, true, 0, mine, top, SDL_BUTTON_LEFT, "Choose foundry to supply it with iron ore...", -1, 0},
-        {Mining, true, 0, idle, top, SDL_BUTTON_LEFT,
-         "Either this mine's not working or you clicked something else!", 3000, 0},
-        {Routing, true, 0, foundry, top, SDL_BUTTON_LEFT, "Carrier is now supplying foundry with iron ore!",
-         3000, 1},
-        {Routing, true, 0, unstaffed, top, SDL_BUTTON_LEFT,
+        {Mining, true, 0, mine, top, L, "Choose foundry to supply it with iron ore...", -1, 0},
+        {Mining, true, 0, idle, top, L, "Either this mine's not working or you clicked something else!", 3000,
+         0},
+        {Routing, true, 0, foundry, top, L, "Carrier is now supplying foundry with iron ore!", 3000, 1},
+        {Routing, true, 0, unstaffed, top, L,
          "Either this foundry has no workers or you clicked something else!", 3000, 0},
         // While a step waits, only a left press moves it on.
-        {Hiring, true, 0, room, top, SDL_BUTTON_RIGHT, "", -1, 0},
+        {Hiring, true, 0, room, top, R, "", -1, 0},
         {Sending, true, 0, wood, top, SDL_BUTTON_MIDDLE, "", -1, 0},
-        {Mining, true, 0, mine, top, SDL_BUTTON_RIGHT, "", -1, 0},
-        {Routing, true, 0, foundry, top, SDL_BUTTON_RIGHT, "", -1, 0},
+        {Mining, true, 0, mine, top, R, "", -1, 0},
+        {Routing, true, 0, foundry, top, R, "", -1, 0},
 
-        {Menu, false, 199, EntryX, EntryY(7), SDL_BUTTON_LEFT, "You don't have enough money!", 3000, 0},
-        {Menu, false, 5000, EntryX, EntryY(8), SDL_BUTTON_LEFT,
+        {Menu, false, 199, EntryX, EntryY(7), L, "You don't have enough money!", 3000, 0},
+        {Menu, false, 5000, EntryX, EntryY(8), L,
          "You don't have available upkeep in any office! Build more offices...", 3000, 0},
-        {Menu, true, 5000, EntryX, EntryY(9), SDL_BUTTON_LEFT, "Select office to upkeep new elf...", -1, 0},
-        {Placing, false, 5000, CellX(blocked[0]), CellY(blocked[1]), SDL_BUTTON_LEFT,
+        {Menu, true, 5000, EntryX, EntryY(9), L, "Select office to upkeep new elf...", -1, 0},
+        {Placing, false, 5000, CellX(blocked % MapColumns), CellY(blocked / MapColumns), L,
          "Invalid spot for building!", 3000, 0},
-        {Placing, false, 999, freeX, freeY, SDL_BUTTON_LEFT, "You don't have enough money!", 3000, 0},
-        {Placing, false, 1000, freeX, freeY, SDL_BUTTON_LEFT, "Building successfully bought!", 3000, 1},
-        {Panel, false, 0, 200, 138, SDL_BUTTON_LEFT, "Select working place for worker...", -1, 0},
-        {Panel, false, 0, 200, 162, SDL_BUTTON_LEFT,
-         "You must have both, mine and foundry to set up carrier's path!", 3000, 0},
-        {Panel, true, 0, 200, 162, SDL_BUTTON_LEFT, "Select mine where carrier picks up iron ore...", -1, 0},
+        {Placing, false, 999, freeX, freeY, L, "You don't have enough money!", 3000, 0},
+        {Placing, false, 1000, freeX, freeY, L, "Building successfully bought!", 3000, 1},
+        {Panel, false, 0, 200, 138, L, "Select working place for worker...", -1, 0},
+        {Panel, false, 0, 200, 162, L, "You must have both, mine and foundry to set up carrier's path!", 3000,
+         0},
+        {Panel, true, 0, 200, 162, L, "Select mine where carrier picks up iron ore...", -1, 0},
     };
     for (const auto& order : orders) {
         std::srand(99);
@@ -89,18 +86,16 @@ TEST_F(PlayTest, EveryOrderResultHasItsMessageTimeoutAndSound) {
         Mix_HaltChannel(-1);
         Economy& economy = state->economy;
         if (order.town) {
-            AddBuilding(Office, 0, 0);
-            AddBuilding(Office, 1, 0);
+            const int town[][3] = {{Office, 0, 0}, {Office, 1, 0},  {Woodworker, 2, 0}, {Mine, 3, 3},
+                                   {Mine, 4, 2},   {Foundry, 5, 4}, {Foundry, 8, 3}};
+            for (const auto& [type, column, workers] : town) {
+                AddBuilding(type, column, 0, workers);
+            }
             economy.buildings[0].upkeptElves = 3;
             economy.buildings[1].upkeptElves = 4;
-            AddBuilding(Woodworker, 2, 0);
-            AddBuilding(Mine, 3, 0, 3);
-            AddBuilding(Mine, 4, 0, 2);
-            AddBuilding(Foundry, 5, 0, 4);
-            AddBuilding(Foundry, 8, 0, 3);
         }
-        AddElf(Worker);
-        AddElf(Carrier);
+        economy.elves.emplace_back(Worker, 0, 0);
+        economy.elves.emplace_back(Carrier, 0, 0);
         economy.money = order.money;
         economy.pendingElfType = order.step == Hiring ? Geologist : -1;
         economy.selectedWorker = order.step == Sending ? 0 : -1;
@@ -127,14 +122,12 @@ TEST_F(PlayTest, LeftClicksGoToTheInformationPanelThenTheFreeElvesPanel) {
     StartGame();
     AddBuilding(Woodworker, 3, 3);
     Click(CellX(3), CellY(3));
-    EXPECT_EQ(state->economy.selectedBuilding, 0);
     Click(state->economy.infoPanelX + 100, state->economy.infoPanelY + 100);
     EXPECT_EQ(state->economy.selectedBuilding, 0) << "a click inside keeps it";
     Click(CellX(15), CellY(12));
     EXPECT_EQ(state->economy.selectedBuilding, -1);
     EXPECT_FALSE(state->economy.freeElvesPanelOpen) << "the closing click does nothing else";
     Click(CellX(15), CellY(12));
-    EXPECT_TRUE(state->economy.freeElvesPanelOpen);
     Click(CellX(15), CellY(12), SDL_BUTTON_RIGHT);
     EXPECT_FALSE(state->buildMenuOpen) << "no menu while the free-elves panel is open";
     Click(300, 20);
@@ -144,12 +137,13 @@ TEST_F(PlayTest, LeftClicksGoToTheInformationPanelThenTheFreeElvesPanel) {
 TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
     StartGame();
     const std::string wide = "Building successfully bought!";
-    TestClock::Set(10000);
-    state->SetMessage(wide, 3000);
-    TestClock::Set(12999);
+    state->SetMessage("You don't have enough money!", 3000);
+    TestClock::Advance(1000);
+    state->SetMessage(wide, 3000);  // replaces the first, with its own time-out
+    TestClock::Advance(2999);
     Frame();
     EXPECT_TRUE(ShowsOutlinedText(Screen(), 320 - guiFont.TextWidth(wide) / 2, 64, wide, DarkRed, TextGrey));
-    TestClock::Set(13000);
+    TestClock::Advance(1);
     Frame();
     EXPECT_TRUE(state->messageText.empty());
     EXPECT_EQ(state->messageTimeout, -1);
@@ -158,51 +152,33 @@ TEST_F(PlayTest, MessagesExpireAfterTheirTimeoutAndPromptsStay) {
     state->SetMessage("Select office to upkeep new elf...", -1);
     TestClock::Advance(3600000);
     Frame();
-    EXPECT_EQ(state->messageText, "Select office to upkeep new elf...");
+    EXPECT_TRUE(AnyPixel(Screen(), 0, 60, 639, 100, DarkRed));
     state->ClearMessage();
     Frame();
     EXPECT_FALSE(AnyPixel(Screen(), 0, 60, 639, 100, DarkRed));
-
-    // Two messages in one frame: the second one, with its own time-out.
-    TestClock::Set(20000);
-    state->SetMessage(wide, 3000);
-    TestClock::Set(21000);
-    state->SetMessage("You don't have enough money!", 3000);
-    TestClock::Set(23999);
-    Frame();
-    EXPECT_EQ(state->messageText, "You don't have enough money!");
-    TestClock::Set(24000);
-    Frame();
-    EXPECT_TRUE(state->messageText.empty());
 }
 
 TEST_F(PlayTest, OverlaysHideWhileASelectionStepWaits) {
     StartGame();
-    AddBuilding(Office, 0, 0);
-    Press(100, 100, SDL_BUTTON_RIGHT);
-    Frame();
-    Click(EntryX, EntryY(7));  // "Hire worker"
-    ASSERT_EQ(state->economy.pendingElfType, Worker);
-    EXPECT_FALSE(PixelIs(100, 150, FrameRed)) << "the menu hides while the office is chosen";
-    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black, TextGrey, false));
-    EXPECT_TRUE(AnyPixel(Screen(), 0, 60, 639, 100, DarkRed)) << "the prompt";
-    Click(5, 40);  // the office at (0, 0)
-    EXPECT_TRUE(PixelIs(100, 150, FrameRed)) << "back at the same place afterwards";
-
-    for (int step = 0; step < 3; ++step) {
-        state->economy.selectedWorker = step == 0 ? 0 : -1;
-        state->economy.selectedCarrier = step == 1 ? 0 : -1;
-        state->economy.routeCarrier = step == 2 ? 0 : -1;
+    state->buildMenuOpen = true;
+    state->buildMenuX = state->buildMenuY = 100;
+    Economy& economy = state->economy;
+    for (int step = 0; step < 4; ++step) {
+        economy.pendingElfType = step == 0 ? Worker : -1;
+        economy.selectedWorker = step == 1 ? 0 : -1;
+        economy.selectedCarrier = step == 2 ? 0 : -1;
+        economy.routeCarrier = step == 3 ? 0 : -1;
         Frame();
         EXPECT_FALSE(PixelIs(100, 150, FrameRed)) << step;
     }
-    state->economy.routeCarrier = -1;
-    state->economy.selectedCarrier = -2;
+    EXPECT_TRUE(ShowsOutlinedText(Screen(), 500, 40, "Time left: 24:0", Black, TextGrey, false));
+    economy.routeCarrier = -1;
+    economy.selectedCarrier = -2;
     Frame();
     EXPECT_FALSE(PixelIs(100, 150, FrameRed)) << "no overlay in the frame of the mark";
-    EXPECT_EQ(state->economy.selectedCarrier, -1);
+    EXPECT_EQ(economy.selectedCarrier, -1);
     Frame();
-    EXPECT_TRUE(PixelIs(100, 150, FrameRed));
+    EXPECT_TRUE(PixelIs(100, 150, FrameRed)) << "back at the same place afterwards";
 }
 
 }  // namespace

@@ -11,17 +11,11 @@ namespace {
 
 TEST_F(PlayTest, LoadStartsAFreshGame) {
     StartGame();
-    PlayState& first = *state;
-    const Economy& economy = first.economy;
-    EXPECT_EQ(std::tuple(economy.Money(), economy.Wood(), economy.Steel(), economy.Plastic()),
-              std::tuple(5000, 0, 0, 0));
-    EXPECT_TRUE(economy.buildings.empty() && economy.elves.empty() && first.messageText.empty());
-    EXPECT_EQ(std::tuple(first.buildMenuOpen, first.quitMenuOpen, first.returnToMenu),
+    EXPECT_EQ(std::tuple(state->buildMenuOpen, state->quitMenuOpen, state->returnToMenu),
               std::tuple(false, false, true));
-    EXPECT_TRUE(first.popSound && first.buildSound && first.walkSound);
+    EXPECT_TRUE(state->popSound && state->buildSound && state->walkSound);
     EXPECT_FALSE(FileExists("temp.tmp")) << "the scratch file goes with the packages";
-
-    first.economy.money = 17;
+    state->economy.money = 17;
     PlayState second(nullptr);
     second.Load();
     EXPECT_EQ(second.economy.Money(), 5000) << "games share no economy";
@@ -85,9 +79,10 @@ TEST_F(PlayTest, TimeDisplayCountsDownAtMostOneSecondPerFrame) {
 TEST_F(PlayTest, ElvesStepAtMostEveryHalfSecond) {
     StartGame();
     AddBuilding(Office, 0, 0);
-    const int elf = AddElf(Worker, true);
-    state->economy.elves[elf].WalkTo(10, 0);
-    const auto column = [&] { return state->economy.elves[elf].x; };
+    Elf& elf = state->economy.elves.emplace_back(Worker, 0, 0);
+    elf.employed = true;
+    elf.WalkTo(10, 0);
+    const auto column = [&] { return elf.x; };
     TestClock::Advance(499);
     Frame();
     EXPECT_EQ(column(), 0);
@@ -123,8 +118,7 @@ TEST_F(PlayTest, EveryWayOutOfAGame) {
                 {ClockRunsOut, true, false, true},   {ClockRunsOut, true, true, false}};
     for (const auto& w : ways) {
         StartGame();
-        endOfGame.calls = 0;
-        endOfGame.lastScore = 0;
+        endOfGame = FakeEndOfGame();
         endOfGame.closeWindow = w.windowClosedOnScores;
         state->economy.money = 3000;
         state->economy.wood = 7;

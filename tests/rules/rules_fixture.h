@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -18,60 +16,30 @@
 #include <utility>
 #include <vector>
 
-// Every member picture of the building package, then the three of the elf package.
-inline const std::vector<std::string> Members = {
-    "office.png",       "woodworker.png", "woodworkerw1.png", "woodworkerw2.png", "woodworkerw3.png",
-    "woodworkerw4.png", "factory1.png",   "factory2.png",     "factory2w1.png",   "factory2w2.png",
-    "plastics1.png",    "plastics2.png",  "plastics3.png",    "plastics4.png",    "plastics1w1.png",
-    "plastics1w2.png",  "foundry1.png",   "foundry2.png",     "foundry3.png",     "foundry3w1.png",
-    "foundry3w2.png",   "foundry3w3.png", "mine1.png",        "mine2.png",        "mine1w1.png",
-    "mine1w2.png",      "iron.png",       "oil.png",          "worker.png",       "geologist.png",
-    "carrier.png"};
-inline constexpr size_t ElfMemberCount = 3;
-
-// A colour of its own for every member: never magenta, black or any panel red.
-inline SDL_Color MemberColour(size_t index) {
-    const int n = static_cast<int>(index) + 1;
-    return SDL_Color{static_cast<Uint8>(8 * n), static_cast<Uint8>(250 - 7 * n),
-                     static_cast<Uint8>((40 * n) % 200 + 20), 0};
+// A colour of its own for every member picture, from its name: red below 128 and green above 63 keep
+// it apart from magenta, black, grass and the panels' reds.
+inline SDL_Color MemberColour(const std::string& member) {
+    unsigned hash = 2166136261u;
+    for (char c : member) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    return SDL_Color{static_cast<Uint8>(hash & 0x7F), static_cast<Uint8>(64 + (hash >> 8 & 0x7F)),
+                     static_cast<Uint8>(hash >> 16), 0};
 }
 
 inline bool SameColour(SDL_Color a, SDL_Color b) {
     return a.r == b.r && a.g == b.g && a.b == b.b;
 }
 
-// The member picture drawn at a screen point, or "" when none matches.
-inline std::string MemberAt(SDL_Surface* screen, int x, int y) {
-    for (size_t i = 0; i < Members.size(); ++i) {
-        if (SameColour(PixelColour(screen, x, y), MemberColour(i))) {
-            return Members[i];
-        }
-    }
-    return "";
+// Whether the screen point shows the member picture ("": the black of a cleared screen).
+inline bool Shows(SDL_Surface* screen, int x, int y, const std::string& member) {
+    return SameColour(PixelColour(screen, x, y),
+                      member.empty() ? SDL_Color{0, 0, 0, 0} : MemberColour(member));
 }
 
-// The member shown on a map tile (sampled in the middle of the tile).
-inline std::string MemberOnTile(SDL_Surface* screen, int column, int row) {
-    return MemberAt(screen, 32 * column + 16, 32 * (row + 1) + 16);
-}
-
-// Writes the building, elf and tile packages; a member named `broken` holds bytes no image loader reads.
-inline void WriteRulesPackages(const std::string& broken = "") {
-    mkdir("data", 0755);
-    std::vector<std::pair<std::string, std::string>> buildings;
-    std::vector<std::pair<std::string, std::string>> elves;
-    for (size_t i = 0; i < Members.size(); ++i) {
-        const SDL_Color c = MemberColour(i);
-        auto& package = i + ElfMemberCount < Members.size() ? buildings : elves;
-        package.push_back(
-            {Members[i], Members[i] == broken ? "not a picture" : SolidBmp(32, 32, c.r, c.g, c.b)});
-    }
-    WriteTestPackage("data/buildings.rkp", 41, buildings);
-    WriteTestPackage("data/elves.rkp", 43, elves);
-    const std::string grass = SolidBmp(32, 32, 0, 200, 0);
-    WriteTestPackage(
-        "data/tiles.rkp", 11,
-        {{"tiles.dat", "grass.bmp|yes|x\nrock.bmp|no|x"}, {"grass.bmp", grass}, {"rock.bmp", grass}});
+// The same in the middle of a map tile.
+inline bool ShowsOnTile(SDL_Surface* screen, int column, int row, const std::string& member) {
+    return Shows(screen, 32 * column + 16, 32 * (row + 1) + 16, member);
 }
 
 // What the call throws, or "" when it returns.
@@ -87,7 +55,7 @@ inline std::string ErrorText(const std::function<void()>& call) {
 // A dummy screen, the test clock and the packages; an economy to play with.
 class RulesTest : public ::testing::Test {
   protected:
-    void SetUp() override { WriteRulesPackages(); }
+    void SetUp() override { WriteWorldPackages(MemberColour, {0, 200, 0, 0}, {0, 200, 0, 0}); }
 
     int Add(int type, int column, int row, int workers = 0) {
         economy.AddBuilding(type, column, row);

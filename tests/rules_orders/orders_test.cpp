@@ -16,18 +16,13 @@ enum Order { HireElf, PickOffice, Build, SendWorker, PickMine, PickFoundry };
 // change. `picked` is what the order follows: the elf type paid for (PickOffice), the chosen worker
 // (SendWorker) or carrier (PickMine), the carrier whose mine was chosen (PickFoundry). `arg` is the
 // menu item (HireElf), the previewed type or 0 when nothing is placed (Build), the carrier's mine
-// beforehand (PickFoundry).
+// beforehand (PickFoundry). `upkeep`: the elves the open office keeps (the other is full);
+// `shortStaffed`: the mine has 2 workers of 3, the foundry 3 of 4.
 struct OrderCase {
     const char* name;
-    int money;
-    int upkeep;        // elves the open office keeps (the other is full)
-    int shortStaffed;  // the mine has 2 workers of 3, the foundry 3 of 4
-    int picked;
+    int money, upkeep, shortStaffed, picked;
     Order order;
-    int arg;
-    int column;
-    int row;
-    int result;
+    int arg, column, row, result;
     std::string changes;
 };
 
@@ -200,25 +195,19 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
     std::srand(4242);
     TileMap map;
     map.Load();
-    int blockedColumn = -1;
-    int blockedRow = -1;
-    int freeColumn = -1;
-    int freeRow = -1;
+    // The last free cell with a free one below it (room for a mine), and the last blocked one.
+    std::pair<int, int> cells[2] = {{-1, -1}, {-1, -1}};
     for (int c = 0; c < MapColumns; ++c) {
         for (int r = 0; r + 1 < MapRows; ++r) {
-            if (map.IsBlocked(c, r)) {
-                blockedColumn = c;
-                blockedRow = r;
-            } else if (!map.IsBlocked(c, r + 1)) {
-                freeColumn = c;
-                freeRow = r;
+            if (map.IsBlocked(c, r) || !map.IsBlocked(c, r + 1)) {
+                cells[map.IsBlocked(c, r)] = {c, r};
             }
         }
     }
-    ASSERT_TRUE(blockedColumn >= 0 && freeColumn >= 0);
+    ASSERT_TRUE(cells[0].first >= 0 && cells[1].first >= 0);
     economy.money = 0;  // nothing is bought
-    for (const auto& [column, row, blocked] : std::vector<std::tuple<int, int, bool>>{
-             {blockedColumn, blockedRow, true}, {freeColumn, freeRow, false}}) {
+    for (const bool blocked : {true, false}) {
+        const auto [column, row] = cells[blocked];
         Add(Iron, column, row);
         for (int type : {Mine, Office}) {
             Preview(type, column, row);
@@ -236,7 +225,7 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
             EXPECT_EQ(SameColour(PixelColour(screen.Screen(), px + x, py + y), SDL_Color{255, 0, 0, 0}),
                       blocked);
         }
-        EXPECT_EQ(MemberAt(screen.Screen(), px + 20, py + 10), "office.png");
+        EXPECT_TRUE(Shows(screen.Screen(), px + 20, py + 10, "office.png"));
     }
 }
 
@@ -260,17 +249,13 @@ TEST_F(OrdersTest, PreviewFollowsThePointerWhollyOnTheMapAndBlinks) {
     // Hidden for 250 ms, shown for 500 ms, then the period starts again.
     economy.StartPlacing(Office);
     economy.MovePreview(5 * 32 + 3, 32 + 4 * 32 + 3);
-    for (const auto& [time, shown] : std::vector<std::pair<Uint32, bool>>{{100000, false},
-                                                                          {100249, false},
-                                                                          {100250, true},
-                                                                          {100749, true},
-                                                                          {100750, true},
-                                                                          {100999, false},
-                                                                          {101000, true}}) {
-        TestClock::Set(time);
+    const std::string shown = "0011101";
+    const Uint32 times[] = {100000, 100249, 100250, 100749, 100750, 100999, 101000};
+    for (size_t i = 0; i < shown.size(); ++i) {
+        TestClock::Set(times[i]);
         ClearScreen();
         economy.DrawPreview(screen.Screen(), emptyMap);
-        EXPECT_EQ(MemberOnTile(screen.Screen(), 5, 4) == "office.png", shown) << time;
+        EXPECT_EQ(ShowsOnTile(screen.Screen(), 5, 4, "office.png"), shown[i] == '1') << times[i];
     }
 }
 

@@ -1,11 +1,18 @@
-// The server's pure code and its store, in-process: request reading, the
-// game's reply, the web page, the command line.
+// The server's pure code, its store and its writer, in-process: request
+// reading, the game's reply, the web page, the command line.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
+#include <regex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,6 +21,7 @@
 #include "server/game_request.h"
 #include "server/score_page.h"
 #include "server/score_store.h"
+#include "server/score_writer.h"
 #include "server/server_options.h"
 #include "tests/server/server_process.h"
 
@@ -45,6 +53,7 @@ TEST(ConnectionStart, TellsTheGameLineFromHttp) {
 }
 
 TEST(GameRequest, ReadsEachKindOfLine) {
+    using V = RequestVerdict;
     const struct {
         std::string line;
         RequestVerdict verdict;
@@ -52,37 +61,32 @@ TEST(GameRequest, ReadsEachKindOfLine) {
         std::string name = "";
         int32_t score = 0;
     } cases[] = {
-        {SaveLine("Ann+Lee", 5230), RequestVerdict::Accepted, true, "Ann Lee", 5230},
-        {SaveLine("unnamed", -17, false), RequestVerdict::Accepted, false, "unnamed", -17},
-        {SaveLine("ABCDEFGHIJKLM12", 0), RequestVerdict::Accepted, true, "ABCDEFGHIJKLM12", 0},
+        {SaveLine("Ann+Lee", 5230), V::Accepted, true, "Ann Lee", 5230},
+        {SaveLine("unnamed", -17, false), V::Accepted, false, "unnamed", -17},
+        {SaveLine("ABCDEFGHIJKLM12", 0), V::Accepted, true, "ABCDEFGHIJKLM12", 0},
         // The checksum is score * 577 in wrapping 32-bit arithmetic.
-        {Path + "name=B&score=5000000&checksum=-1409967296", RequestVerdict::Accepted, false, "B", 5000000},
-        {Path + "name=M&score=2147483647&checksum=2147483071", RequestVerdict::Accepted, false, "M",
-         INT32_MAX},
-        {Path + "name=N&score=-2147483648&checksum=-2147483648", RequestVerdict::Accepted, false, "N",
-         INT32_MIN},
-        {Path + "name=O&score=-1&checksum=-577&fetch=1", RequestVerdict::Accepted, true, "O", -1},
-        {Path + "fetch=1&checksum=577&score=1&name=Z", RequestVerdict::Accepted, true, "Z", 1},
-        {Path + "name=Big&score=5000000&checksum=2885000000&fetch=1", RequestVerdict::BadChecksum},
-        {Path + "name=A&score=2&checksum=1153&fetch=1", RequestVerdict::BadChecksum},
-        {Path + "name=A&score=2&checksum=", RequestVerdict::BadChecksum, false},
-        {Path + "name=A|B&score=1&checksum=577", RequestVerdict::BadName, false},
-        {Path + "name=A&checksum=577&fetch=1", RequestVerdict::MissingField},
-        {Path + "score=1&checksum=577&fetch=1", RequestVerdict::MissingField},
-        {Path + "name=A&score=1&fetch=1", RequestVerdict::MissingField},
-        {SaveLine("A", 1) + "&admin=1", RequestVerdict::Malformed},
-        {SaveLine("A", 1) + "&name=B", RequestVerdict::Malformed},
-        {SaveLine("A", 1) + "&", RequestVerdict::Malformed},
-        {Path, RequestVerdict::Malformed, false},
-        {SaveLine("A", 1) + " HTTP/1.0", RequestVerdict::BadFetch, false},
-        {SaveLine("A", 1) + "\r", RequestVerdict::BadFetch, false},
-        {SaveLine("A", 1, false) + "&fetch=0", RequestVerdict::BadFetch, false},
+        {Path + "name=B&score=5000000&checksum=-1409967296", V::Accepted, false, "B", 5000000},
+        {Path + "name=M&score=2147483647&checksum=2147483071", V::Accepted, false, "M", INT32_MAX},
+        {Path + "name=N&score=-2147483648&checksum=-2147483648", V::Accepted, false, "N", INT32_MIN},
+        {Path + "name=O&score=-1&checksum=-577&fetch=1", V::Accepted, true, "O", -1},
+        {Path + "fetch=1&checksum=577&score=1&name=Z", V::Accepted, true, "Z", 1},
+        {Path + "name=Big&score=5000000&checksum=2885000000&fetch=1", V::BadChecksum},
+        {Path + "name=A&score=2&checksum=1153&fetch=1", V::BadChecksum},
+        {Path + "name=A&score=2&checksum=", V::BadChecksum, false},
+        {Path + "name=A|B&score=1&checksum=577", V::BadName, false},
+        {Path + "name=A&checksum=577&fetch=1", V::MissingField},
+        {Path + "score=1&checksum=577&fetch=1", V::MissingField},
+        {Path + "name=A&score=1&fetch=1", V::MissingField},
+        {SaveLine("A", 1) + "&admin=1", V::Malformed},
+        {SaveLine("A", 1) + "&name=B", V::Malformed},
+        {SaveLine("A", 1) + "&", V::Malformed},
+        {Path, V::Malformed, false},
+        {SaveLine("A", 1) + "\r", V::BadFetch, false},
+        {SaveLine("A", 1, false) + "&fetch=0", V::BadFetch, false},
         // Not a save request: no list either.
-        {"POST /hwendel/quorvel/save.php?name=A&score=1&checksum=577&fetch=1",
-         RequestVerdict::NotASaveRequest, false},
-        {"GET /hwendel/quorvel/save.phpx?name=A&score=1&checksum=577", RequestVerdict::NotASaveRequest,
-         false},
-        {"GET /hwendel/quorvel/save.php", RequestVerdict::NotASaveRequest, false},
+        {"POST /hwendel/quorvel/save.php?name=A&score=1&checksum=577&fetch=1", V::NotASaveRequest, false},
+        {"GET /hwendel/quorvel/save.phpx?name=A&score=1&checksum=577", V::NotASaveRequest, false},
+        {"GET /hwendel/quorvel/save.php", V::NotASaveRequest, false},
     };
     for (const auto& c : cases) {
         GameRequest request = ParseGameRequest(c.line);
@@ -95,16 +99,15 @@ TEST(GameRequest, ReadsEachKindOfLine) {
     for (const char* name :
          {"", "Ann%20Lee", "Ann-Lee", "Ann_Lee", "J\xc3\xa4n", "a<b", "ABCDEFGHIJKLM123"}) {
         GameRequest request = ParseGameRequest(SaveLine(name, 10));
-        EXPECT_EQ(request.verdict, RequestVerdict::BadName) << name;
+        EXPECT_EQ(request.verdict, V::BadName) << name;
         EXPECT_TRUE(request.fetch && request.name.empty()) << name;
     }
     for (const char* score : {"2147483648", "-2147483649", "99999999999", "12a", "+5", "-0", "007", "", "-",
                               " 5", "1e3", "0x10"}) {
         EXPECT_EQ(ParseGameRequest(Path + "name=A&score=" + score + "&checksum=0&fetch=1").verdict,
-                  RequestVerdict::BadScore)
+                  V::BadScore)
             << score;
     }
-    EXPECT_STREQ(VerdictName(RequestVerdict::BadChecksum), "bad-checksum");
 }
 
 TEST(GameReply, JoinsTheBestFifteenWithPlusForSpaces) {
@@ -114,31 +117,52 @@ TEST(GameReply, JoinsTheBestFifteenWithPlusForSpaces) {
     EXPECT_EQ(FormatGameReply({{"a&b|c!d+e", 1}}), "a?b?c?d?e|1!");
     std::vector<StoredScore> twenty;
     for (int i = 0; i < 20; ++i) {
-        twenty.push_back({"p" + std::to_string(i), 100 - i, i});
+        twenty.push_back({"p" + std::to_string(i), 100 - i, i + 1});
     }
     std::string reply = FormatGameReply(twenty);
     EXPECT_EQ(std::count(reply.begin(), reply.end(), '&'), 14);
     EXPECT_EQ(reply.substr(reply.size() - 8), "&p14|86!");
 }
 
-TEST(ScorePage, CountsAndChoosesPages) {
+TEST(ScorePage, CountsPagesAndReadsLinks) {
     EXPECT_EQ(PageCount(0), 1);
     EXPECT_EQ(PageCount(ScoresPerPage), 1);
     EXPECT_EQ(PageCount(ScoresPerPage + 1), 2);
+    // "page after before" as read; anything but a page past the first with one key is the first page.
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "1 - -"},
+        {"page=3&after=1200.17", "3 1200.17 -"},
+        {"x=1&before=-5.3&page=2", "2 - -5.3"},
+        {"page=2", "1 - -"},
+        {"page=3&after=1.2&before=1.3", "1 - -"},
+        {"page=99999999999999999999&after=1.2", "1 - -"},
+        {"page=2&after=1.0", "1 - -"},
+        {"page=2&after=1.2x", "1 - -"},
+    };
+    auto key = [](const std::optional<ScoreKey>& k) {
+        return k ? std::to_string(k->score) + "." + std::to_string(k->id) : std::string("-");
+    };
+    for (const auto& [query, expected] : cases) {
+        PageRequest request = ReadPageRequest(query);
+        EXPECT_EQ(std::to_string(request.page) + " " + key(request.after) + " " + key(request.before),
+                  expected)
+            << query;
+    }
 }
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
-    ScorePageView view{{{"<script>alert(1)</script>", 900}, {"Bo & Co", 800}}, 2, 3, 102};
+    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
-    for (const char* part : {"&lt;script&gt;alert(1)&lt;/script&gt;", "Bo &amp; Co", "102 scores",
-                             "href=\"/scores?page=1\"", "href=\"/scores?page=3\"",
-                             // ranks go on from the previous page
-                             "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
+    for (const char* part :
+         {"&lt;script&gt;alert(1)&lt;/script&gt;", "Bo &amp; Co", "102 scores",
+          "href=\"/scores?page=1&amp;before=900.7\"", "href=\"/scores?page=3&amp;after=800.9\"",
+          // ranks go on from the previous page
+          "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
         EXPECT_NE(html.find(part), std::string::npos) << part;
     }
-    view = {{{"Solo", 1}}, 1, 1, 1};
+    view = {{{"Solo", 1, 1}}, 1, 1, 1, false};
     html = RenderScorePage(view);
     EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
@@ -148,24 +172,26 @@ TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
 // Every field of the options on one line, so that a case compares them all.
 std::string Describe(const ServerOptions& o) {
     return o.listen + " " + std::to_string(o.port) + " " + o.database + " " +
-           std::to_string(o.maxConnections) + " " + std::to_string(o.deadline.count()) + " " +
+           std::to_string(o.maxConnections) + " " + std::to_string(o.maxConnectionsPerAddress) + " " +
+           std::to_string(o.scoresPerMinute) + " " + std::to_string(o.deadline.count()) + " " +
            std::to_string(o.requestLimit) + (o.showHelp ? " help" : "");
 }
 
 TEST(ServerOptions, ReadsTheCommandLine) {
-    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 5000 8192";
+    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 32 30 5000 8192";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, defaults},
         {{"--listen", "0.0.0.0", "--port", "0", "--db", "/tmp/s.db", "--max-connections", "8",
-          "--deadline-ms", "250", "--request-limit", "100"},
-         "0.0.0.0 0 /tmp/s.db 8 250 100"},
+          "--max-connections-per-address", "3", "--scores-per-minute", "5", "--deadline-ms", "250",
+          "--request-limit", "100"},
+         "0.0.0.0 0 /tmp/s.db 8 3 5 250 100"},
         {{"--help"}, defaults + " help"},
-        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 5000 8192 help"},
+        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 32 30 5000 8192 help"},
         // A refused value leaves the default.
         {{"--port", "65536"}, "refused " + defaults},
         {{"--port", "-1"}, "refused " + defaults},
         {{"--port"}, "refused " + defaults},
-        {{"--max-connections", "0"}, "refused " + defaults},
+        {{"--scores-per-minute", "0"}, "refused " + defaults},
         {{"--deadline-ms", "9x"}, "refused " + defaults},
         {{"--verbose"}, "refused " + defaults},
         {{"--db", ""}, "refused " + defaults},
@@ -187,25 +213,10 @@ std::string Joined(const std::vector<StoredScore>& records) {
     return text;
 }
 
-// The store tests run on both back ends: each case gets a fresh database of
-// its own, an SQLite file or a database on the tests' PostgreSQL server (the
-// postgres fixture of ctest, tests/server/postgres.sh).
-struct Backend {
-    std::string name;
-    std::string (*fresh)(const std::string& name);
-};
-void PrintTo(const Backend& backend, std::ostream* out) {
-    *out << backend.name;
-}
-
-std::string FreshSqlite(const std::string& name) {
-    std::filesystem::remove_all(name);
-    std::filesystem::create_directory(name);
-    return name + "/scores.db";
-}
-
+// An empty database on the tests' PostgreSQL server (ctest's postgres
+// fixture, tests/server/postgres.sh); its URI.
 std::string FreshPostgres(const std::string& name) {
-    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");  // from ctest's postgres fixture
+    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
     std::string create =
         std::string("bash " POSTGRES_HELPER " database ") + (server ? server : "-") + " " + name;
     if (server == nullptr || std::system((create + " >/dev/null").c_str()) != 0) {
@@ -214,35 +225,45 @@ std::string FreshPostgres(const std::string& name) {
     return "postgresql://quorvel@/" + name + "?host=" + server;
 }
 
-class ScoreStores : public ::testing::TestWithParam<Backend> {};
-
-TEST_P(ScoreStores, RankByScoreThenArrivalAndKeepScores) {
-    const std::string database = GetParam().fresh("ranking");
-    {
-        std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
-        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "");
-        for (auto [name, score] : std::vector<std::pair<std::string, int32_t>>{
-                 {"first", 500}, {"low", INT32_MIN}, {"second", 500}, {"top", INT32_MAX}, {"third", 500}}) {
-            store->AddAll({{name, score}});
+// The store tests run once per back end, each on an empty database of its own.
+class Store : public ::testing::TestWithParam<std::string> {
+  protected:
+    std::string Database() {
+        std::string folder =
+            std::string("store-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(folder.begin(), folder.end(), '/', '-');
+        if (GetParam() == "postgresql") {
+            return FreshPostgres(folder);
         }
-        store->AddAll({{"x'); DROP TABLE scores; --", -3}});  // data, never SQL text
-        EXPECT_TRUE(GetParam().name != "SQLite" || std::filesystem::exists(database + "-wal"))
-            << "write-ahead log";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        return folder + "/scores.db";
     }
-    std::unique_ptr<ScoreStore> again = OpenScoreStore(database);
-    EXPECT_EQ(again->Count(), 6);
-    std::vector<StoredScore> all = again->Best(std::nullopt, 15);
-    EXPECT_EQ(Joined(all),
+};
+INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"));
+
+TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
+    const std::string database = Database();
+    OpenScoreStore(database)->AddAll({{"first", 500}, {"low", INT32_MIN}, {"second", 500}});
+    // Data, never SQL text.
+    OpenScoreStore(database)->AddAll(
+        {{"top", INT32_MAX}, {"third", 500}, {"x'); DROP TABLE scores; --", -3}});
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);  // what the others committed is kept
+    EXPECT_EQ(store->Count(), 6);
+    EXPECT_NO_THROW(store->Check());
+    std::vector<StoredScore> all = store->Best(std::nullopt, 15);
+    ASSERT_EQ(Joined(all),
               "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
-    EXPECT_EQ(Joined(again->Best(all[1].Key(), 2)), "second 500|third 500");
-    EXPECT_EQ(Joined(again->Above(all[4].Key(), 2)), "second 500|third 500");
-    EXPECT_EQ(Joined(again->Best(all[5].Key(), 10)), "");
+    EXPECT_EQ(Joined(store->Best(all[1].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(store->Best(all[5].Key(), 10)), "");
+    EXPECT_EQ(Joined(store->Above(all[4].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(store->Above(all[0].Key(), 10)), "");
 }
 
 // Instances starting at once each create the tables if missing; one stores a
 // batch larger than one statement takes.
-TEST_P(ScoreStores, OpenOnAFreshDatabaseAllAtOnce) {
-    const std::string database = GetParam().fresh("at_once");
+TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
+    const std::string database = Database();
     std::vector<std::thread> starts;
     for (int i = 0; i < 6; ++i) {
         starts.emplace_back([&, i] {
@@ -257,27 +278,110 @@ TEST_P(ScoreStores, OpenOnAFreshDatabaseAllAtOnce) {
     EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ScoreStores,
-                         ::testing::Values(Backend{"SQLite", FreshSqlite},
-                                           Backend{"PostgreSQL", FreshPostgres}),
-                         [](const auto& backend) { return backend.param.name; });
+// The query of the page's link marked `rel`; empty when it has none.
+std::string LinkQuery(const std::string& html, const std::string& rel) {
+    std::size_t end = html.find("\" rel=\"" + rel + "\"");
+    if (end == std::string::npos) {
+        return "";
+    }
+    std::size_t start = html.rfind("/scores?", end) + 8;
+    return std::regex_replace(html.substr(start, end - start), std::regex("&amp;"), "&");
+}
 
-TEST(ScoreStore, RefusesADatabaseItCannotUse) {
-    const std::string postgres = FreshPostgres("refusing"), server = postgres.substr(postgres.find('?'));
-    std::string pgpass;
-    std::getline(std::ifstream(std::getenv("PGPASSFILE")), pgpass);
+// "page: first name-last name" and the links of the page a query asks for;
+// the query becomes that of the link to `follow`.
+std::string PageSeen(ScoreStore& store, std::string& query, const std::string& follow) {
+    ScorePageView view = ReadScorePage(store, query);
+    std::string html = RenderScorePage(view);
+    query = LinkQuery(html, follow);
+    return std::to_string(view.page) + ": " + view.rows.front().name + "-" + view.rows.back().name +
+           (LinkQuery(html, "prev").empty() ? "" : " prev") +
+           (LinkQuery(html, "next").empty() ? "" : " next");
+}
+
+TEST_P(Store, LinksThePagesByKeyBothWays) {
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(Database());
+    std::vector<ScoreRecord> scores;
+    for (int i = 0; i < 120; ++i) {
+        scores.push_back({"p" + std::to_string(i), i / 3});  // three of each score; a page ends in a tie
+    }
+    store->AddAll(scores);
+    std::string query;
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+    EXPECT_EQ(PageSeen(*store, query, "next"), "2: p71-p18 prev next");
+    EXPECT_EQ(PageSeen(*store, query, "prev"), "3: p19-p2 prev");
+    EXPECT_EQ(PageSeen(*store, query, "prev"), "2: p71-p18 prev next");
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+    EXPECT_EQ(query, "page=2&after=23.71");
+    query = "page=4&after=-1.1";  // past the end: a stale link shows the first page
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+}
+
+// What OpenScoreStore says when it refuses `database`; "opened" when it does not.
+std::string Refusal(const std::string& database) {
+    try {
+        OpenScoreStore(database);
+        return "opened";
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
+// The refusal of a file without write permission, opened by a child that
+// gives up root first: root may write to any file.
+std::string ReadOnlyRefusal() {
+    std::string folder = "/tmp/quorvel-read-only.XXXXXX";
+    int pipeFds[2];
+    if (mkdtemp(folder.data()) == nullptr || chmod(folder.c_str(), 0755) != 0 || pipe(pipeFds) != 0) {
+        return "no scratch folder";
+    }
+    std::string database = folder + "/scores.db";
+    OpenScoreStore(database);
+    chmod(database.c_str(), 0444);
+    if (fork() == 0) {
+        bool nobody = geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+        std::string refusal = nobody ? Refusal(database) : "still root";
+        _exit(write(pipeFds[1], refusal.data(), refusal.size()) < 0);
+    }
+    close(pipeFds[1]);
+    char text[256];
+    std::string refusal(text, static_cast<std::size_t>(std::max<ssize_t>(0, read(pipeFds[0], text, 256))));
+    close(pipeFds[0]);
+    wait(nullptr);
+    std::filesystem::remove_all(folder);
+    return refusal;
+}
+
+TEST(SqliteStore, RefusesWhatCannotKeepScores) {
     std::ofstream("text.db") << "this is not a database, just some words that fill the header page\n";
-    for (const std::string& database :
-         {std::string("no/such/folder/scores.db"), std::string("text.db"),
-          "postgresql://quorvel@/refusing_not_there" + server,
-          // The right password, but on the command line.
-          "postgresql://quorvel:" + pgpass.substr(pgpass.rfind(':') + 1) + "@/refusing" + server}) {
-        EXPECT_THROW(OpenScoreStore(database), std::runtime_error) << database;
+    const std::pair<std::string, const char*> cases[] = {
+        {Refusal("no/such/folder/scores.db"), "cannot open the score database"},
+        {Refusal("text.db"), "file is not a database"},
+        {Refusal(":memory:"), "cannot use a write-ahead log (journal mode \"memory\")"},
+        {ReadOnlyRefusal(), "the score database is read-only"},
+    };
+    for (const auto& [refusal, expected] : cases) {
+        EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
+    }
+}
+
+TEST(PostgresStore, RefusesWhatCannotKeepScores) {
+    const std::string address = FreshPostgres("refusing"), server = address.substr(address.find('?'));
+    std::string pgpass;
+    std::getline(std::ifstream(std::getenv("PGPASSFILE")), pgpass);  // one line, the password last
+    const std::pair<std::string, const char*> cases[] = {
+        {Refusal("postgresql://quorvel@/not_there" + server), "database \"not_there\" does not exist"},
+        // The right password, but on the command line.
+        {Refusal("postgresql://quorvel:" + pgpass.substr(pgpass.rfind(':') + 1) + "@/refusing" + server),
+         "the database address holds a password"},
+    };
+    for (const auto& [refusal, expected] : cases) {
+        EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
     }
 }
 
 // A lost connection is opened again: the next batch is stored.
-TEST(ScoreStore, StoresAgainAfterTheConnectionToPostgresqlBroke) {
+TEST(PostgresStore, StoresAgainAfterTheConnectionBroke) {
     const std::string database = FreshPostgres("reconnect");
     std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
     store->AddAll({{"before", 1}});
@@ -287,6 +391,53 @@ TEST(ScoreStore, StoresAgainAfterTheConnectionToPostgresqlBroke) {
     ASSERT_EQ(std::system(psql.c_str()), 0);
     store->AddAll({{"after", 2}});
     EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "after 2|before 1");
+}
+
+// A store whose first commit waits until the test lets it go, and whose
+// later commits fail; it writes down the names of each batch.
+struct HeldStore : ScoreStore {
+    struct Script {
+        std::vector<std::string> batches;
+        std::promise<void> entered, release;
+    };
+    explicit HeldStore(Script& script) : script(script), released(script.release.get_future()) {}
+    void AddAll(const std::vector<ScoreRecord>& scores) override {
+        script.batches.emplace_back();
+        for (const ScoreRecord& score : scores) {
+            script.batches.back() += score.name;
+        }
+        if (script.batches.size() > 1) {
+            throw std::runtime_error("disk full");
+        }
+        script.entered.set_value();
+        released.wait();
+    }
+    std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t) override { return {}; }
+    std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
+    int64_t Count() override { return 0; }
+    void Check() override {}
+    Script& script;
+    std::future<void> released;
+};
+
+TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
+    HeldStore::Script script;
+    std::map<std::string, std::string> outcomes;  // written on the writer's thread, read after it ended
+    {
+        ScoreWriter writer(std::make_unique<HeldStore>(script));
+        for (std::string name : {"A", "B", "C"}) {
+            writer.Submit({name, 1}, [&outcomes, name](const std::string& error) {
+                outcomes[name] = error.empty() ? "stored" : error;
+            });
+            if (name == "A") {
+                script.entered.get_future().wait();
+            }
+        }
+        script.release.set_value();
+    }  // what waits is stored before the writer stops
+    EXPECT_EQ(script.batches, (std::vector<std::string>{"A", "BC"}));
+    EXPECT_EQ(outcomes,
+              (std::map<std::string, std::string>{{"A", "stored"}, {"B", "disk full"}, {"C", "disk full"}}));
 }
 
 }  // namespace

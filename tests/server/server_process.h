@@ -1,36 +1,97 @@
+// Helpers of the server tests: the real server as a child process, and
+// client sockets.
 #pragma once
 
-#include <sys/types.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
-std::string ReadFile(const std::string& path);
+#include "scores/score_protocol.h"
 
-// A fresh folder under /tmp, removed with all it holds at the end.
-struct TempFolder {
-    TempFolder();
-    ~TempFolder();
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
-
-// The real quorvel-scores on a free port ("--port 0"), its standard error in
-// `logFile`. The child is killed when the test process dies, even by
-// SIGKILL, so a test that is cut short never leaves a server behind.
+// The real quorvel-scores on a free port ("--port 0") with `arguments` added,
+// its standard error in `logFile`. The child dies with the test process, even
+// by SIGKILL, so a test that is cut short never leaves a server behind.
+// Throws when the server exits instead of printing its "listening on" line.
 class ServerProcess {
   public:
-    // Throws when the server exits instead of printing its "listening on" line.
-    ServerProcess(const std::string& logFile, const std::vector<std::string>& arguments);
-    ~ServerProcess();
+    ServerProcess(const std::string& logFile, std::vector<std::string> arguments) : logFile(logFile) {
+        arguments.insert(arguments.begin(), {SERVER_BINARY, "--port", "0"});
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        // Opened here, not in the child, so that no old "listening on" line is read.
+        int logFd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        pid_t parent = getpid();
+        pid = logFd < 0 ? -1 : fork();
+        if (pid == 0) {
+            // The death signal follows the forking thread: start servers from the test's own thread.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() == parent && dup2(logFd, 2) == 2) {
+                execv(argv[0], argv.data());
+            }
+            _exit(127);
+        }
+        close(logFd);
+        std::smatch found;
+        for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             pid > 0 && WaitForExit(std::chrono::milliseconds(5)) < 0 &&
+             std::chrono::steady_clock::now() < until;) {
+            std::string log = Log();
+            if (std::regex_search(log, found, std::regex("listening on .*:([0-9]+)\n"))) {
+                port = static_cast<uint16_t>(std::stoi(found[1]));
+                return;
+            }
+        }
+        throw std::runtime_error("the server did not start: " + Log());
+    }
+    ~ServerProcess() {
+        Signal(SIGKILL);
+        WaitForExit(std::chrono::seconds(5));
+    }
     uint16_t Port() const { return port; }
-    void Signal(int number);
+    void Signal(int number) {
+        if (status < 0) {
+            kill(pid, number);
+        }
+    }
     // The exit status (128 + n when killed by signal n); -1 if still running after `limit`.
-    int WaitForExit(std::chrono::milliseconds limit);
-    std::string Log() const { return ReadFile(logFile); }
+    int WaitForExit(std::chrono::milliseconds limit) {
+        for (auto until = std::chrono::steady_clock::now() + limit; status < 0;) {
+            int raw = 0;
+            if (waitpid(pid, &raw, WNOHANG) == pid) {
+                status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            } else if (std::chrono::steady_clock::now() >= until) {
+                break;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }
+        return status;
+    }
+    std::string Log() const {
+        std::ostringstream text;
+        text << std::ifstream(logFile).rdbuf();
+        return text.str();
+    }
 
   private:
     std::string logFile;
@@ -39,28 +100,69 @@ class ServerProcess {
     uint16_t port = 0;
 };
 
-// A client socket to 127.0.0.1.
+// A client socket to 127.0.0.1, from another loopback address if asked.
 class Connection {
   public:
-    explicit Connection(uint16_t port);
+    explicit Connection(uint16_t port, const char* from = "127.0.0.1")
+        : fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &address.sin_addr);
+        bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (!bound || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            Close();
+        }
+    }
     Connection(Connection&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
     ~Connection() { Close(); }
-    bool Send(const std::string& bytes);
+    // A blocking send queues all of it or fails.
+    bool Send(const std::string& bytes) {
+        return fd >= 0 &&
+               send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
     // All that arrives until the server closes (`*closed` = true) or `limit` passes.
-    std::string Read(std::chrono::milliseconds limit, bool* closed = nullptr);
-    void Close();
+    std::string Read(std::chrono::milliseconds limit, bool* closed = nullptr) {
+        timeval timeout{limit.count() / 1000, limit.count() % 1000 * 1000};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        std::string data;
+        char chunk[4096];
+        ssize_t count = -1;
+        while (fd >= 0 && (count = recv(fd, chunk, sizeof chunk, 0)) > 0) {
+            data.append(chunk, static_cast<std::size_t>(count));
+        }
+        if (closed != nullptr) {
+            // A reset (unread bytes at the server's close) is a close too; a timeout is not.
+            *closed = fd >= 0 && (count == 0 || errno != EAGAIN);
+        }
+        return data;
+    }
+    void Close() {
+        if (fd >= 0) {
+            close(std::exchange(fd, -1));
+        }
+    }
 
   private:
     int fd = -1;
 };
 
 // The game's request line, without its "\n" and zero byte.
-std::string SaveLine(const std::string& wireName, int32_t score, bool fetch = true);
+inline std::string SaveLine(const std::string& wireName, int32_t score, bool fetch = true) {
+    return "GET /hwendel/quorvel/save.php?name=" + wireName + "&score=" + std::to_string(score) +
+           "&checksum=" + std::to_string(RequestChecksum(score)) + (fetch ? "&fetch=1" : "");
+}
 // Sends `bytes` on a connection of its own; returns all that came back.
-std::string Exchange(uint16_t port, const std::string& bytes);
+inline std::string Exchange(uint16_t port, const std::string& bytes, const char* from = "127.0.0.1") {
+    Connection connection(port, from);
+    return connection.Send(bytes) ? connection.Read(std::chrono::seconds(5)) : "<send failed>";
+}
 // Sends `line`, "\n" and the zero byte as the game does.
-inline std::string GameExchange(uint16_t port, const std::string& line) {
-    return Exchange(port, line + "\n" + std::string(1, '\0'));
+inline std::string GameExchange(uint16_t port, const std::string& line, const char* from = "127.0.0.1") {
+    return Exchange(port, line + "\n" + std::string(1, '\0'), from);
 }
 // "GET target HTTP/1.1" with "Connection: close".
-std::string Get(const std::string& target);
+inline std::string Get(const std::string& target) {
+    return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+}

@@ -6,36 +6,18 @@
 
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
-namespace {
-
-Uint32 testNow = 0;
-
-Uint32 ReadTestClock() {
-    return testNow;
-}
-
-}  // namespace
-
-void TestClock::Set(Uint32 now) {
-    testNow = now;
-}
-void TestClock::Advance(Uint32 milliseconds) {
-    testNow += milliseconds;
-}
-Uint32 TestClock::Read() {
-    return testNow;
-}
-
 ClockGuard::ClockGuard(Uint32 start) {
-    testNow = start;
-    SetClock(ReadTestClock);
+    TestClock::Set(start);
+    SetClock(TestClock::Read);
 }
 
 ClockGuard::~ClockGuard() {
@@ -66,11 +48,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    return file != nullptr;
+    return std::ifstream(path).good();
 }
 
 void WriteTestPackage(const std::string& path, unsigned char key,
@@ -92,47 +70,6 @@ std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b) {
     std::string bytes = ReadFileBytes(path);
     std::remove(path.c_str());
     return bytes;
-}
-
-SDL_Color PixelColour(SDL_Surface* surface, int x, int y) {
-    SDL_Color colour{0, 0, 0, 0};
-    if (SDL_MUSTLOCK(surface)) {
-        SDL_LockSurface(surface);
-    }
-    const Uint8 bytesPerPixel = surface->format->BytesPerPixel;
-    const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * bytesPerPixel;
-    Uint32 value = 0;
-    switch (bytesPerPixel) {
-        case 1:
-            value = *p;
-            break;
-        case 2:
-            value = *reinterpret_cast<const Uint16*>(p);
-            break;
-        case 3:
-            value = static_cast<Uint32>(p[surface->format->Rshift / 8]) << surface->format->Rshift |
-                    static_cast<Uint32>(p[surface->format->Gshift / 8]) << surface->format->Gshift |
-                    static_cast<Uint32>(p[surface->format->Bshift / 8]) << surface->format->Bshift;
-            break;
-        default:
-            value = *reinterpret_cast<const Uint32*>(p);
-            break;
-    }
-    if (SDL_MUSTLOCK(surface)) {
-        SDL_UnlockSurface(surface);
-    }
-    SDL_GetRGB(value, surface->format, &colour.r, &colour.g, &colour.b);
-    return colour;
-}
-
-FontGuard::FontGuard(int pointSize) {
-    EXPECT_EQ(TTF_Init(), 0);
-    guiFont.Load("/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrepagella-bold.otf", pointSize);
-}
-
-FontGuard::~FontGuard() {
-    guiFont.Close();
-    TTF_Quit();
 }
 
 void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
@@ -158,6 +95,29 @@ void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)
                      {{"tiles.dat", "grass.bmp|yes|x\nrock.bmp|no|x"},
                       {"grass.bmp", picture(grass)},
                       {"rock.bmp", picture(rock)}});
+}
+
+SDL_Color PixelColour(SDL_Surface* surface, int x, int y) {
+    SDL_LockSurface(surface);
+    const Uint8 bytesPerPixel = surface->format->BytesPerPixel;
+    // Little-endian host: the pixel's bytes, lowest first, make its value.
+    Uint32 value = 0;
+    std::memcpy(&value, static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * bytesPerPixel,
+                bytesPerPixel);
+    SDL_UnlockSurface(surface);
+    SDL_Color colour{0, 0, 0, 0};
+    SDL_GetRGB(value, surface->format, &colour.r, &colour.g, &colour.b);
+    return colour;
+}
+
+FontGuard::FontGuard(int size) {
+    EXPECT_EQ(TTF_Init(), 0);
+    guiFont.Load(QUORVEL_FONT_FILE, size);
+}
+
+FontGuard::~FontGuard() {
+    guiFont.Close();
+    TTF_Quit();
 }
 
 namespace {

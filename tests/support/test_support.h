@@ -12,9 +12,12 @@
 // A clock the test sets by hand; installed with ClockGuard.
 class TestClock {
   public:
-    static void Set(Uint32 now);
-    static void Advance(Uint32 milliseconds);
-    static Uint32 Read();
+    static void Set(Uint32 now) { current = now; }
+    static void Advance(Uint32 milliseconds) { current += milliseconds; }
+    static Uint32 Read() { return current; }
+
+  private:
+    static inline Uint32 current = 0;
 };
 
 // Installs the test clock for the lifetime of the guard, then restores SDL's.
@@ -48,24 +51,25 @@ void WriteTestPackage(const std::string& path, unsigned char key,
 // the image loader reads BMP as well as PNG, so tests need no image tool.
 std::string SolidBmp(int width, int height, Uint8 r, Uint8 g, Uint8 b);
 
+// data/buildings.rkp, elves.rkp and tiles.rkp with a one-colour 32 x 32
+// picture for every member (colourOf names its colour) and a tile list of
+// walkable grass and blocking rock.
+void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
+                        SDL_Color rock);
+
 // The colour of the screen pixel at (x, y).
 SDL_Color PixelColour(SDL_Surface* surface, int x, int y);
 
-// Starts the font library and loads guiFont from an installed font for the
-// lifetime of the guard.
+// Starts the font library and loads guiFont, at the given size, from the font
+// file the game packs as its interface font, for the lifetime of the guard.
+
 class FontGuard {
   public:
-    explicit FontGuard(int pointSize = 16);
+    explicit FontGuard(int size = 16);
     ~FontGuard();
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
 };
-
-// Writes data/buildings.rkp and data/elves.rkp with a 32 x 32 picture in the
-// colour colourOf gives each member, and data/tiles.rkp with a walkable
-// "grass.bmp" and a blocked "rock.bmp".
-void WriteWorldPackages(const std::function<SDL_Color(const std::string& member)>& colourOf, SDL_Color grass,
-                        SDL_Color rock);
 
 // Whether any pixel in the rectangle (both corners included) has the colour.
 bool AnyPixel(SDL_Surface* screen, int x1, int y1, int x2, int y2, SDL_Color colour);
