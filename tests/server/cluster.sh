@@ -29,8 +29,7 @@ instance_start() {
 }
 
 cluster_start() {
-  CLUSTER_SERVER=$1
-  CLUSTER_DIR=$2
+  CLUSTER_SERVER=$1 CLUSTER_DIR=$2
   mkdir -p "$CLUSTER_DIR"
   # Right under /tmp: its owner, nobody when we are root, must reach it.
   CLUSTER_PG=$(mktemp -d /tmp/quorvel-pg.XXXXXX)
@@ -39,7 +38,6 @@ cluster_start() {
   export PGPASSFILE="$CLUSTER_PG/pgpass"
   instance_start 1
   instance_start 2
-  command -v haproxy >/dev/null || { echo "FAIL: no haproxy" >&2; return 1; }
   local try i
   for try in 1 2 3 4 5; do
     CLUSTER_PORT=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))

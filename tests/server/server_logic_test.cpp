@@ -240,7 +240,8 @@ class Store : public ::testing::TestWithParam<std::string> {
         return folder + "/scores.db";
     }
 };
-INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"));
+INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& backend) { return backend.param; });
 
 TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
     const std::string database = Database();
