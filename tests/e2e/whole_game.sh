@@ -192,7 +192,7 @@ e2e_shot "$WORK/result.png"
 [ "$(differs "$WORK/result.png" 0 300 390 120)" = 0 ] || e2e_fail "question or failure shown"
 stored=$(stored_scores)
 [[ "$stored" =~ ^Ann\ Lee\|[0-9]+$ ]] || e2e_fail "the server stored: $stored"
-cat "${server_logs[@]}" | grep -q " game stored name=Ann+Lee score=${stored#*|} reply=list$" ||
+grep -q " game stored name=Ann+Lee score=${stored#*|} reply=list$" "${server_logs[@]}" ||
   e2e_fail "the server did not log the game's request"
 e2e_key Escape
 
