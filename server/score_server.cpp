@@ -244,18 +244,20 @@ class Session : public std::enable_shared_from_this<Session> {
         auto executor = net::prefer(stream.get_executor(), net::execution::outstanding_work.tracked);
         server.writer.Submit({std::move(request.name), request.score},
                              [self = shared_from_this(), executor, stored](const std::string& error) mutable {
-                                 // Moved on, so that the last owner of the session is never the writer's
-                                 // thread.
+                                 // Moved on, so that the writer's thread never holds the last owner.
                                  net::post(std::move(executor), [self = std::move(self), stored, error] {
-                                     if (error.empty()) {
-                                         self->ReplyToGame(stored);
-                                     } else {
-                                         // Not stored, so not acknowledged: the client sees the connection
-                                         // close.
-                                         Log(self->peer, "game", "store-failed " + error);
-                                     }
+                                     self->OnStored(stored, error);
                                  });
                              });
+    }
+
+    void OnStored(const std::string& stored, const std::string& error) {
+        if (!error.empty()) {
+            // Not stored, so not acknowledged: the client sees the connection close.
+            Log(peer, "game", "store-failed " + error);
+            return;
+        }
+        ReplyToGame(stored);
     }
 
     void ReplyToGame(std::string result) {
