@@ -1,8 +1,8 @@
 #include "server/score_store.h"
 
-#include <stdexcept>
 #include <string_view>
 
+#include "server/postgres_store.h"
 #include "server/sqlite_store.h"
 
 namespace {
@@ -15,7 +15,7 @@ bool IsPostgresUri(std::string_view database) {
 
 std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
     if (IsPostgresUri(database)) {
-        throw std::runtime_error("this build has no PostgreSQL support");
+        return std::make_unique<PostgresScoreStore>(database);
     }
     return std::make_unique<SqliteScoreStore>(database);
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -15,6 +16,7 @@
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/game_request.h"
@@ -212,6 +214,18 @@ std::string Joined(const std::vector<StoredScore>& records) {
     return text;
 }
 
+// An empty database on the tests' PostgreSQL server (ctest's postgres
+// fixture, tests/server/postgres.sh); its URI.
+std::string FreshPostgres(const std::string& name) {
+    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
+    std::string create =
+        std::string("bash " POSTGRES_HELPER " database ") + (server ? server : "-") + " " + name;
+    if (server == nullptr || std::system((create + " >/dev/null").c_str()) != 0) {
+        throw std::runtime_error("no PostgreSQL for the tests: run them through ctest");
+    }
+    return "postgresql://quorvel@/" + name + "?host=" + server;
+}
+
 // The store tests run once per back end, each on an empty database of its own.
 class Store : public ::testing::TestWithParam<std::string> {
   protected:
@@ -219,12 +233,16 @@ class Store : public ::testing::TestWithParam<std::string> {
         std::string folder =
             std::string("store-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::replace(folder.begin(), folder.end(), '/', '-');
+        if (GetParam() == "postgresql") {
+            return FreshPostgres(folder);
+        }
         std::filesystem::remove_all(folder);
         std::filesystem::create_directory(folder);
         return folder + "/scores.db";
     }
 };
-INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite"));
+INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& backend) { return backend.param; });
 
 TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
     const std::string database = Database();
@@ -242,6 +260,24 @@ TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
     EXPECT_EQ(Joined(store->Best(all[5].Key(), 10)), "");
     EXPECT_EQ(Joined(store->Above(all[4].Key(), 2)), "second 500|third 500");
     EXPECT_EQ(Joined(store->Above(all[0].Key(), 10)), "");
+}
+
+// Instances starting at once each create the tables if missing; one stores a
+// batch larger than one statement takes.
+TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
+    const std::string database = Database();
+    std::vector<std::thread> starts;
+    for (int i = 0; i < 6; ++i) {
+        starts.emplace_back([&, i] {
+            std::vector<ScoreRecord> batch(i == 0 ? 2500 : 1, {"s" + std::to_string(i), i});
+            EXPECT_NO_THROW(OpenScoreStore(database)->AddAll(batch));
+        });
+    }
+    for (std::thread& start : starts) {
+        start.join();
+    }
+    EXPECT_EQ(OpenScoreStore(database)->Count(), 2505);
+    EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
 }
 
 // The query of the page's link marked `rel`; empty when it has none.
@@ -344,6 +380,34 @@ TEST(SqliteStore, RefusesWhatCannotKeepScores) {
     for (const auto& [refusal, expected] : cases) {
         EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
     }
+}
+
+TEST(PostgresStore, RefusesWhatCannotKeepScores) {
+    const std::string address = FreshPostgres("refusing"), server = address.substr(address.find('?'));
+    std::string pgpass;
+    std::getline(std::ifstream(std::getenv("PGPASSFILE")), pgpass);  // one line, the password last
+    const std::pair<std::string, const char*> cases[] = {
+        {Refusal("postgresql://quorvel@/not_there" + server), "database \"not_there\" does not exist"},
+        // The right password, but on the command line.
+        {Refusal("postgresql://quorvel:" + pgpass.substr(pgpass.rfind(':') + 1) + "@/refusing" + server),
+         "the database address holds a password"},
+    };
+    for (const auto& [refusal, expected] : cases) {
+        EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
+    }
+}
+
+// A lost connection is opened again: the next batch is stored.
+TEST(PostgresStore, StoresAgainAfterTheConnectionBroke) {
+    const std::string database = FreshPostgres("reconnect");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    store->AddAll({{"before", 1}});
+    std::string psql = "psql -qAtX '" + database +
+                       "' -c 'SELECT pg_terminate_backend(pid) FROM pg_stat_activity" +
+                       " WHERE datname = current_database() AND pid <> pg_backend_pid()' >/dev/null";
+    ASSERT_EQ(std::system(psql.c_str()), 0);
+    store->AddAll({{"after", 2}});
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "after 2|before 1");
 }
 
 // A store whose first commit waits until the test lets it go, and whose
