@@ -16,17 +16,6 @@ constexpr Uint32 CarrierStopMs = 3000;
 constexpr int FindChanceSides = 10;
 constexpr int FindingRoll = 5;
 
-const char* PictureOf(int type) {
-    switch (type) {
-        case Worker:
-            return "worker.png";
-        case Geologist:
-            return "geologist.png";
-        default:
-            return "carrier.png";
-    }
-}
-
 int TowardsZero(int distance) {
     return distance > 0 ? 1 : (distance < 0 ? -1 : 0);
 }
@@ -47,7 +36,7 @@ Elf::Elf(int newType, int column, int row) {
     }
     type = newType;
     Package package(ElfPackage);
-    package.Extract(PictureOf(type));
+    package.Extract(ElfKindOf(type).picture);
     try {
         picture.Load(ScratchFile);
     } catch (const FileLoadingFailed&) {
@@ -233,15 +222,16 @@ void Elf::MergeExplored(const Elf& other) {
     }
 }
 
+const ElfKind& ElfKindOf(int type) {
+    static const ElfKind kinds[] = {
+        {nullptr, 0, nullptr},
+        {"Hire worker [", 200, "worker.png"},
+        {"Hire geologist [", 600, "geologist.png"},
+        {"Hire carrier [", 400, "carrier.png"},
+    };
+    return kinds[type >= Worker && type <= Carrier ? type : 0];
+}
+
 int ElfCost(int type) {
-    switch (type) {
-        case Worker:
-            return 200;
-        case Geologist:
-            return 600;
-        case Carrier:
-            return 400;
-        default:
-            return 0;
-    }
+    return ElfKindOf(type).cost;
 }
