@@ -1,14 +1,18 @@
 // Requests per second and latency of the score server on loopback, for 1, 16
 // and 64 concurrent clients, beside a trivial responder measured in the same
-// run as the floor.
+// run as the floor and the disk's own rate of small synced writes, then the
+// ratios between them: the machines are shared, so absolute rates move with
+// the load while ratios measured in one run hold.
 //
 //   score_bench SERVER_BINARY [seconds per run]
 //
-// The server is started on a fresh database in a temporary folder.
+// The server is started on a fresh database in a temporary folder, with
+// per-address limits raised: every client here comes from 127.0.0.1.
 
 #include "scores/score_protocol.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
@@ -55,8 +59,9 @@ bool Exchange(uint16_t port, const std::string& request) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-              send(socketFd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+    bool ok =
+        connect(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(socketFd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
     bool ended = false;
     char buffer[4096];
     while (ok && !ended) {
@@ -77,7 +82,14 @@ struct Figures {
     long failures = 0;
 };
 
-Figures Load(uint16_t port, int clients, double seconds, bool store) {
+// Latencies of every exchange of one kind, gathered over the rounds.
+struct Samples {
+    std::vector<double> latencies;
+    long failures = 0;
+    double seconds = 0;
+};
+
+void Load(uint16_t port, int clients, double seconds, bool store, Samples& samples) {
     std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
     std::atomic<long> failures{0};
     const auto end = Clock::now() + std::chrono::duration<double>(seconds);
@@ -97,17 +109,22 @@ Figures Load(uint16_t port, int clients, double seconds, bool store) {
     for (auto& thread : threads) {
         thread.join();
     }
-    std::vector<double> all;
     for (auto& list : latencies) {
-        all.insert(all.end(), list.begin(), list.end());
+        samples.latencies.insert(samples.latencies.end(), list.begin(), list.end());
     }
+    samples.failures += failures;
+    samples.seconds += seconds;
+}
+
+Figures Summarize(Samples samples) {
     Figures figures;
-    figures.failures = failures;
+    figures.failures = samples.failures;
+    std::vector<double>& all = samples.latencies;
     if (all.empty()) {
         return figures;
     }
     std::sort(all.begin(), all.end());
-    figures.requestsPerSecond = static_cast<double>(all.size()) / seconds;
+    figures.requestsPerSecond = static_cast<double>(all.size()) / samples.seconds;
     figures.p50 = all[all.size() / 2];
     figures.p99 = all[std::min(all.size() - 1, all.size() * 99 / 100)];
     return figures;
@@ -115,7 +132,7 @@ Figures Load(uint16_t port, int clients, double seconds, bool store) {
 
 // The floor: accepts, reads up to the request's zero byte, answers "!" and closes.
 class TrivialResponder {
-public:
+  public:
     TrivialResponder() {
         listener = socket(AF_INET, SOCK_STREAM, 0);
         int yes = 1;
@@ -123,7 +140,8 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 512) != 0) {
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener, 512) != 0) {
             std::perror("responder");
             std::exit(1);
         }
@@ -144,7 +162,7 @@ public:
     }
     uint16_t Port() const { return port; }
 
-private:
+  private:
     void Serve() {
         while (!stopping) {
             int connection = accept(listener, nullptr, nullptr);
@@ -178,8 +196,9 @@ pid_t StartServer(const std::string& binary, const std::string& database, uint16
     if (child == 0) {
         dup2(pipeFds[1], 2);
         close(pipeFds[0]);
-        execl(binary.c_str(), binary.c_str(), "--listen", "127.0.0.1", "--port", "0", "--db", database.c_str(),
-              static_cast<char*>(nullptr));
+        execl(binary.c_str(), binary.c_str(), "--listen", "127.0.0.1", "--port", "0", "--db",
+              database.c_str(), "--max-connections", "1024", "--max-connections-per-address", "1024",
+              "--scores-per-minute", "1000000000", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeFds[1]);
@@ -201,9 +220,31 @@ pid_t StartServer(const std::string& binary, const std::string& database, uint16
     return child;
 }
 
+// Small writes over the same bytes, each followed by fdatasync, in the
+// database's folder: what one synced commit at a time can reach at best.
+double SyncedWritesPerSecond(const std::string& folder, double seconds) {
+    std::string path = folder + "/sync-probe";
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        return 0;
+    }
+    const char record[64] = {};
+    long count = 0;
+    for (const auto end = Clock::now() + std::chrono::duration<double>(seconds); Clock::now() < end;
+         ++count) {
+        if (pwrite(fd, record, sizeof record, 0) != static_cast<ssize_t>(sizeof record) ||
+            fdatasync(fd) != 0) {
+            break;
+        }
+    }
+    close(fd);
+    unlink(path.c_str());
+    return static_cast<double>(count) / seconds;
+}
+
 void Print(const char* target, const char* kind, int clients, const Figures& figures) {
-    std::printf("%-10s %-6s %4d clients  %9.0f req/s  p50 %7.3f ms  p99 %7.3f ms  failures %ld\n", target, kind,
-                clients, figures.requestsPerSecond, figures.p50, figures.p99, figures.failures);
+    std::printf("%-10s %-6s %4d clients  %9.0f req/s  p50 %7.3f ms  p99 %7.3f ms  failures %ld\n", target,
+                kind, clients, figures.requestsPerSecond, figures.p50, figures.p99, figures.failures);
     std::fflush(stdout);
 }
 
@@ -227,17 +268,49 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "score_bench: the server did not report its port\n");
         return 1;
     }
+    // Every kind is measured in each round, so that a change of the machine's
+    // load during the run weighs on all of them alike.
+    const int rounds = 3;
+    const double slice = seconds / rounds;
     const int levels[] = {1, 16, 64};
+    Samples responderSamples[3], storeSamples[3], fetchSamples[3];
+    double syncs = 0;
     {
-        TrivialResponder responder;
-        for (int clients : levels) {
-            Print("responder", "-", clients, Load(responder.Port(), clients, seconds, true));
+        TrivialResponder floor;
+        for (int round = 0; round < rounds; ++round) {
+            for (int i = 0; i < 3; ++i) {
+                Load(floor.Port(), levels[i], slice, true, responderSamples[i]);
+                if (i == 0) {
+                    // Beside the lone client's stores, the figure it is held against.
+                    syncs += SyncedWritesPerSecond(folder, slice) / rounds;
+                }
+                Load(port, levels[i], slice, true, storeSamples[i]);
+                Load(port, levels[i], slice, false, fetchSamples[i]);
+            }
         }
     }
-    for (bool store : {true, false}) {
-        for (int clients : levels) {
-            Print("server", store ? "store" : "fetch", clients, Load(port, clients, seconds, store));
-        }
+    Figures responder[3], store[3], fetch[3];
+    for (int i = 0; i < 3; ++i) {
+        responder[i] = Summarize(std::move(responderSamples[i]));
+        Print("responder", "-", levels[i], responder[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        store[i] = Summarize(std::move(storeSamples[i]));
+        Print("server", "store", levels[i], store[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        fetch[i] = Summarize(std::move(fetchSamples[i]));
+        Print("server", "fetch", levels[i], fetch[i]);
+    }
+    std::printf("disk       64-byte write + fdatasync     %9.0f /s\n", syncs);
+    auto ratio = [](double part, double whole) { return whole > 0 ? part / whole : 0; };
+    std::printf("store@64 / fetch@64      %5.2f\n",
+                ratio(store[2].requestsPerSecond, fetch[2].requestsPerSecond));
+    std::printf("store@64 p99             %5.1f ms\n", store[2].p99);
+    std::printf("store@1 / disk syncs     %5.2f\n", ratio(store[0].requestsPerSecond, syncs));
+    for (int i = 0; i < 3; ++i) {
+        std::printf("fetch@%-2d / responder@%-2d %5.2f\n", levels[i], levels[i],
+                    ratio(fetch[i].requestsPerSecond, responder[i].requestsPerSecond));
     }
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);

@@ -20,10 +20,6 @@ constexpr int BuildMenuEntries = 9;
 constexpr int EntryPitch = 24;
 
 // Entries 1 to 6 are the building types; 7 to 9 the elf types 1 to 3.
-constexpr const char* BuildMenuTexts[BuildMenuEntries] = {
-    "Build office [", "Build woodworker [", "Build factory [",  "Build plastics [", "Build foundry [",
-    "Build mine [",   "Hire worker [",      "Hire geologist [", "Hire carrier [",
-};
 constexpr int FirstHireEntry = 7;
 
 }  // namespace
@@ -32,8 +28,12 @@ std::string BuildMenuLabel(int entry) {
     if (entry < 1 || entry > BuildMenuEntries) {
         return std::string();
     }
-    const int32_t price = entry >= FirstHireEntry ? ElfCost(entry - FirstHireEntry + 1) : BuildingCost(entry);
-    return BuildMenuTexts[entry - 1] + NumberToText(price) + "]";
+    if (entry >= FirstHireEntry) {
+        const ElfKind& elf = ElfKindOf(entry - FirstHireEntry + 1);
+        return elf.menuLabel + NumberToText(elf.cost) + "]";
+    }
+    const BuildingKind& building = BuildingKindOf(entry);
+    return building.menuLabel + NumberToText(building.cost) + "]";
 }
 
 void PlayState::DrawCounters() {

@@ -14,46 +14,9 @@ namespace {
 
 constexpr const char* BuildingPackage = "data/buildings.rkp";
 constexpr Uint32 AnimationStepMs = 200;
-constexpr int NoAnimatedTile = -1;
-
-// One row of the building catalogue.
-struct BuildingKind {
-    int width;
-    int height;
-    int workersNeeded;
-    int animatedTile;  // index into the footprint, row by row from the top left
-    std::vector<const char*> basePictures;
-    std::vector<const char*> workFrames;
-};
-
-const BuildingKind& KindOf(int type) {
-    static const BuildingKind kinds[] = {
-        {1, 1, 0, NoAnimatedTile, {"office.png"}, {}},
-        {1,
-         1,
-         1,
-         0,
-         {"woodworker.png"},
-         {"woodworkerw1.png", "woodworkerw2.png", "woodworkerw3.png", "woodworkerw4.png"}},
-        {2, 1, 2, 1, {"factory1.png", "factory2.png"}, {"factory2w1.png", "factory2w2.png"}},
-        {2,
-         2,
-         6,
-         0,
-         {"plastics1.png", "plastics2.png", "plastics3.png", "plastics4.png"},
-         {"plastics1w1.png", "plastics1w2.png"}},
-        {3,
-         1,
-         4,
-         2,
-         {"foundry1.png", "foundry2.png", "foundry3.png"},
-         {"foundry3w1.png", "foundry3w2.png", "foundry3w3.png"}},
-        {1, 2, 3, 0, {"mine1.png", "mine2.png"}, {"mine1w1.png", "mine1w2.png"}},
-        {1, 1, 0, NoAnimatedTile, {"iron.png"}, {}},
-        {1, 1, 0, NoAnimatedTile, {"oil.png"}, {}},
-    };
-    return kinds[type - 1];
-}
+// More carriers bring ore faster, down to one cycle a second.
+constexpr int OreStepMs = 500;
+constexpr int FastestOreFedMs = 1000;
 
 bool IsKnownType(int type) {
     return type >= Office && type <= Oil;
@@ -66,44 +29,55 @@ Sprite LoadKeyedPicture(Package& package, const std::string& member) {
     return picture;
 }
 
-// Production interval in milliseconds; 0 for a type that never produces.
-Uint32 ProductionInterval(int type, int carriers) {
-    switch (type) {
-        case Woodworker:
-            return 2000;
-        case Factory:
-            return 3000;
-        case Plastics:
-            return 4000;
-        case Foundry: {
-            // More carriers bring ore faster, down to one cycle a second.
-            const int steps = std::max(0, 7 - carriers);
-            return static_cast<Uint32>(std::max(1000, steps * 500));
-        }
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
+const BuildingKind& BuildingKindOf(int type) {
+    // clang-format off
+    static const BuildingKind kinds[] = {
+        // label               cost   w  h  staff upkeep cover ore    ms    wood steel plastic sells  animated
+        // No type: a building not loaded yet, or a code out of range.
+        {nullptr,              0,     1, 1, 0,    0,     0,    false, 0,    0,   0,    0,      false, -1,
+         {}, {}, {}},
+        {"Build office [",     700,   1, 1, 0,    4,     0,    false, 0,    0,   0,    0,      false, -1,
+         {"office.png"},
+         {},
+         {"--- OFFICE ---", "Upkeeps elves."}},
+        {"Build woodworker [", 1000,  1, 1, 1,    0,     0,    false, 2000, 3,   0,    0,      false, 0,
+         {"woodworker.png"},
+         {"woodworkerw1.png", "woodworkerw2.png", "woodworkerw3.png", "woodworkerw4.png"},
+         {"--- WOODWORKER ---", "Provides wood."}},
+        {"Build factory [",    2000,  2, 1, 2,    0,     0,    false, 3000, 0,   0,    0,      true,  1,
+         {"factory1.png", "factory2.png"},
+         {"factory2w1.png", "factory2w2.png"},
+         {"--- FACTORY ---", "Manufactures toys", "from resources."}},
+        {"Build plastics [",   10300, 2, 2, 6,    0,     Oil,  false, 4000, 0,   0,    2,      false, 0,
+         {"plastics1.png", "plastics2.png", "plastics3.png", "plastics4.png"},
+         {"plastics1w1.png", "plastics1w2.png"},
+         {"--- PLASTICS ---", "Provides plastic."}},
+        {"Build foundry [",    6000,  3, 1, 4,    0,     0,    true,  3000, 0,   3,    0,      false, 2,
+         {"foundry1.png", "foundry2.png", "foundry3.png"},
+         {"foundry3w1.png", "foundry3w2.png", "foundry3w3.png"},
+         {"--- FOUNDRY ---", "Provides steel", "from iron ore."}},
+        {"Build mine [",       4000,  1, 2, 3,    0,     Iron, false, 0,    0,   0,    0,      false, 0,
+         {"mine1.png", "mine2.png"},
+         {"mine1w1.png", "mine1w2.png"},
+         {"--- MINE ---", "Provides iron ore."}},
+        // The deposits: not for sale, never selected.
+        {nullptr,              0,     1, 1, 0,    0,     0,    false, 0,    0,   0,    0,      false, -1,
+         {"iron.png"}, {}, {}},
+        {nullptr,              0,     1, 1, 0,    0,     0,    false, 0,    0,   0,    0,      false, -1,
+         {"oil.png"}, {}, {}},
+    };
+    // clang-format on
+    return kinds[IsKnownType(type) ? type : 0];
+}
+
 int BuildingCost(int type) {
-    switch (type) {
-        case Office:
-            return 700;
-        case Woodworker:
-            return 1000;
-        case Factory:
-            return 2000;
-        case Plastics:
-            return 10300;
-        case Foundry:
-            return 6000;
-        case Mine:
-            return 4000;
-        default:
-            throw std::runtime_error("Invalid building type when getting cost!");
+    const int cost = BuildingKindOf(type).cost;
+    if (cost == 0) {
+        throw std::runtime_error("Invalid building type when getting cost!");
     }
+    return cost;
 }
 
 Building::Building() : animTimer(Now()), productionTimer(animTimer) {}
@@ -112,7 +86,7 @@ void Building::Load(int newType) {
     if (!IsKnownType(newType)) {
         throw std::runtime_error("Invalid building type: type out of bounds!");
     }
-    const BuildingKind& kind = KindOf(newType);
+    const BuildingKind& kind = BuildingKindOf(newType);
     Package package(BuildingPackage);
     // Loaded aside, so a failure leaves the building as it was.
     std::vector<Sprite> newPictures;
@@ -147,28 +121,17 @@ void Building::GetPosition(int& column, int& row) const {
     row = y;
 }
 
-int Building::Width() const {
-    switch (type) {
-        case Factory:
-        case Plastics:
-            return 2;
-        case Foundry:
-            return 3;
-        default:
-            return 1;
-    }
-}
-
-int Building::Height() const {
-    return type == Plastics || type == Mine ? 2 : 1;
-}
-
 bool Building::Contains(int column, int row) const {
     return column >= x && column < x + Width() && row >= y && row < y + Height();
 }
 
 bool Building::ProductionDue() {
-    const Uint32 interval = ProductionInterval(type, carriers);
+    const BuildingKind& kind = Kind();
+    Uint32 interval = kind.interval;
+    if (kind.oreFed) {
+        interval = static_cast<Uint32>(
+            std::max(FastestOreFedMs, static_cast<int>(interval) - (carriers - 1) * OreStepMs));
+    }
     if (interval == 0) {
         return false;
     }
@@ -182,7 +145,7 @@ bool Building::ProductionDue() {
 }
 
 bool Building::IsWorking() const {
-    return workers >= workersNeeded && (type != Foundry || carriers > 0);
+    return workers >= workersNeeded && (!Kind().oreFed || carriers > 0);
 }
 
 void Building::Draw(SDL_Surface* screen) {
@@ -195,10 +158,7 @@ void Building::Draw(SDL_Surface* screen) {
         }
         animTimer = now;
     }
-    if (!IsKnownType(type)) {
-        return;
-    }
-    const int animatedTile = KindOf(type).animatedTile;
+    const int animatedTile = Kind().animatedTile;
     const bool showWork = IsWorking() && animFrame >= 0 && animFrame < static_cast<int>(workFrames.size());
     const int width = Width();
     for (int tile = 0; tile < static_cast<int>(pictures.size()); ++tile) {

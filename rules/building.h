@@ -19,6 +19,30 @@ enum BuildingType : int32_t {
     Oil = 8,
 };
 
+// The facts of one building or deposit type: one row of the catalogue.
+struct BuildingKind {
+    const char* menuLabel;  // the build menu's text before the price; nullptr when not for sale
+    int32_t cost;
+    int32_t width;
+    int32_t height;
+    int32_t workersNeeded;
+    int32_t upkeep;     // elves the building upkeeps
+    int32_t mustCover;  // the deposit type the footprint must cover; 0 for none
+    bool oreFed;        // works only with a carrier, and more carriers make it faster
+    Uint32 interval;    // production interval in ms (an ore-fed one with one carrier); 0 for none
+    int32_t woodMade;   // what a production cycle adds to the stocks
+    int32_t steelMade;
+    int32_t plasticMade;
+    bool sellsStock;       // a cycle turns the stocks into money
+    int32_t animatedTile;  // index into the footprint, row by row from the top left; -1 for none
+    std::vector<const char*> basePictures;
+    std::vector<const char*> workFrames;
+    std::vector<const char*> panelLines;  // the information panel's fixed lines; none for a deposit
+};
+
+// The row of a type; a code that names no type (0 before loading) reads an empty 1 x 1 row.
+const BuildingKind& BuildingKindOf(int type);
+
 // The price of a building type; throws "Invalid building type when getting cost!".
 int BuildingCost(int type);
 
@@ -33,8 +57,9 @@ class Building {
     void FreePictures();
     void SetPosition(int column, int row);
     void GetPosition(int& column, int& row) const;
-    int Width() const;
-    int Height() const;
+    const BuildingKind& Kind() const { return BuildingKindOf(type); }
+    int Width() const { return Kind().width; }
+    int Height() const { return Kind().height; }
     int EntranceColumn() const { return x; }
     int EntranceRow() const { return y + Height() - 1; }
     bool Contains(int column, int row) const;

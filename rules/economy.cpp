@@ -25,21 +25,12 @@ void Economy::UpdateBuildings(SDL_Surface* screen) {
         if (!building.IsWorking() || !building.ProductionDue()) {
             continue;
         }
-        switch (building.type) {
-            case Woodworker:
-                wood += 3;
-                break;
-            case Plastics:
-                plastic += 2;
-                break;
-            case Foundry:
-                steel += 3;
-                break;
-            case Factory:
-                RunFactoryCycle();
-                break;
-            default:
-                break;
+        const BuildingKind& kind = building.Kind();
+        wood += kind.woodMade;
+        steel += kind.steelMade;
+        plastic += kind.plasticMade;
+        if (kind.sellsStock) {
+            RunFactoryCycle();
         }
     }
 }

@@ -12,7 +12,6 @@ namespace {
 
 constexpr Uint32 PreviewHiddenMs = 250;
 constexpr Uint32 PreviewPeriodMs = 750;
-constexpr int OfficeCapacity = 4;
 
 // The first building (deposits skipped) whose footprint holds the tile and
 // whose type is the wanted one; -1 when none.
@@ -114,8 +113,8 @@ bool Economy::IsSpotValid(const TileMap& map) const {
             return false;
         }
     }
-    if (preview.type == Mine || preview.type == Plastics) {
-        const int deposit = preview.type == Mine ? Iron : Oil;
+    const int deposit = preview.Kind().mustCover;
+    if (deposit != 0) {
         return std::any_of(buildings.begin(), buildings.end(), [&](const Building& b) {
             return b.type == deposit && preview.Contains(b.x, b.y);
         });
@@ -153,9 +152,8 @@ int Economy::BuyElf(int menuItem) {
     if (money < cost) {
         return NotEnoughMoney;
     }
-    const bool officeHasRoom = std::any_of(buildings.begin(), buildings.end(), [](const Building& b) {
-        return b.type == Office && b.upkeptElves < OfficeCapacity;
-    });
+    const bool officeHasRoom = std::any_of(buildings.begin(), buildings.end(),
+                                           [](const Building& b) { return b.upkeptElves < b.Kind().upkeep; });
     if (!officeHasRoom) {
         return NoOfficeRoom;
     }
@@ -169,7 +167,7 @@ bool Economy::HireIntoOffice(int column, int row) {
         return false;
     }
     const int office = FindBuilding(buildings, column, row, Office);
-    if (office == -1 || buildings[office].upkeptElves >= OfficeCapacity) {
+    if (office == -1 || buildings[office].upkeptElves >= buildings[office].Kind().upkeep) {
         return false;
     }
     elves.emplace_back(pendingElfType, column, row);

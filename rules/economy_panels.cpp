@@ -68,29 +68,16 @@ std::vector<std::string> Economy::InfoPanelLines(int buildingIndex) const {
         return lines;
     }
     const Building& b = buildings[buildingIndex];
-    switch (b.type) {
-        case Office:
-            lines = {"--- OFFICE ---", "Upkeeps elves.",
-                     (b.upkeptElves < 4 ? "[ + ] Upkeep: " : "[ - ] Upkeep: ") + Fraction(b.upkeptElves, 4)};
-            return lines;
-        case Woodworker:
-            lines = {"--- WOODWORKER ---", "Provides wood."};
-            break;
-        case Factory:
-            lines = {"--- FACTORY ---", "Manufactures toys", "from resources."};
-            break;
-        case Plastics:
-            lines = {"--- PLASTICS ---", "Provides plastic."};
-            break;
-        case Foundry:
-            lines = {"--- FOUNDRY ---", "Provides steel", "from iron ore."};
-            break;
-        case Mine:
-            lines = {"--- MINE ---", "Provides iron ore."};
-            break;
-        default:
-            // Deposits are never selected, so they have no panel.
-            return lines;
+    const BuildingKind& kind = b.Kind();
+    // Deposits are never selected, so they have no panel.
+    if (kind.panelLines.empty()) {
+        return lines;
+    }
+    lines.assign(kind.panelLines.begin(), kind.panelLines.end());
+    if (kind.upkeep > 0) {
+        lines.push_back((b.upkeptElves < kind.upkeep ? "[ + ] Upkeep: " : "[ - ] Upkeep: ") +
+                        Fraction(b.upkeptElves, kind.upkeep));
+        return lines;
     }
 
     std::string reason;
@@ -100,7 +87,7 @@ std::vector<std::string> Economy::InfoPanelLines(int buildingIndex) const {
         lines.push_back("[ - ] Workers: " + Fraction(b.workers, b.workersNeeded));
         reason = "needs more workers!";
     }
-    if (b.type == Foundry) {
+    if (kind.oreFed) {
         const bool supplied = std::any_of(elves.begin(), elves.end(), [&](const Elf& elf) {
             return elf.type == Carrier && elf.foundryIndex == buildingIndex;
         });

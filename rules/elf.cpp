@@ -16,17 +16,6 @@ constexpr Uint32 CarrierStopMs = 3000;
 constexpr int FindChanceSides = 10;
 constexpr int FindingRoll = 5;
 
-const char* PictureOf(int type) {
-    switch (type) {
-        case Worker:
-            return "worker.png";
-        case Geologist:
-            return "geologist.png";
-        default:
-            return "carrier.png";
-    }
-}
-
 // With the magenta colour key; a picture that does not load is reported in the rules' words.
 Sprite LoadKeyedElfPicture(const std::string& path) {
     Sprite picture;
@@ -58,7 +47,7 @@ Elf::Elf(int newType, int column, int row) {
         throw std::runtime_error("Elf type invalid: out of bounds!");
     }
     type = newType;
-    picture = LoadMember(ElfPackage, PictureOf(type), LoadKeyedElfPicture);
+    picture = LoadMember(ElfPackage, ElfKindOf(type).picture, LoadKeyedElfPicture);
     x = column;
     y = row;
 }
@@ -237,15 +226,16 @@ void Elf::MergeExplored(const Elf& other) {
     }
 }
 
+const ElfKind& ElfKindOf(int type) {
+    static const ElfKind kinds[] = {
+        {nullptr, 0, nullptr},
+        {"Hire worker [", 200, "worker.png"},
+        {"Hire geologist [", 600, "geologist.png"},
+        {"Hire carrier [", 400, "carrier.png"},
+    };
+    return kinds[type >= Worker && type <= Carrier ? type : 0];
+}
+
 int ElfCost(int type) {
-    switch (type) {
-        case Worker:
-            return 200;
-        case Geologist:
-            return 600;
-        case Carrier:
-            return 400;
-        default:
-            return 0;
-    }
+    return ElfKindOf(type).cost;
 }

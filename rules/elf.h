@@ -14,6 +14,16 @@ enum ElfType : int32_t {
     Carrier = 3,
 };
 
+// The facts of one elf type: one row of the catalogue.
+struct ElfKind {
+    const char* menuLabel;  // the hire menu's text before the price
+    int32_t cost;
+    const char* picture;  // member of "data/elves.rkp"
+};
+
+// The row of a type; a code that names no elf reads a row without label, price or picture.
+const ElfKind& ElfKindOf(int type);
+
 class Building;
 // The price of hiring an elf of the type; 0 for a code that names no elf.
 int ElfCost(int type);

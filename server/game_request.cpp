@@ -1,7 +1,5 @@
 #include "server/game_request.h"
 
-#include <cstring>
-
 #include "scores/score_protocol.h"
 
 namespace {
@@ -17,20 +15,15 @@ std::string_view SavePathWithQueryMark() {
 }
 
 std::optional<std::string> DecodeName(std::string_view raw) {
-    if (raw.empty() || raw.size() > MaxNameLength) {
+    if (raw.empty() || raw.size() > LongestPlayerName) {
         return std::nullopt;
     }
-    std::string name;
     for (char c : raw) {
-        if (c == '+') {
-            name += ' ';
-        } else if (IsLetterOrDigit(c)) {
-            name += c;
-        } else {
+        if (c != '+' && !IsLetterOrDigit(c)) {
             return std::nullopt;
         }
     }
-    return name;
+    return DecodePlayerName(std::string(raw));
 }
 
 }  // namespace
@@ -70,13 +63,6 @@ std::optional<int32_t> ParseCanonicalNumber(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<int32_t>(value);
-}
-
-int32_t ScoreChecksum(int32_t score) {
-    uint32_t product = static_cast<uint32_t>(score) * static_cast<uint32_t>(ChecksumFactor);
-    int32_t checksum;
-    std::memcpy(&checksum, &product, sizeof checksum);
-    return checksum;
 }
 
 GameRequest ParseGameRequest(std::string_view line) {
@@ -135,7 +121,7 @@ GameRequest ParseGameRequest(std::string_view line) {
         return request;
     }
     std::optional<int32_t> checksumValue = ParseCanonicalNumber(*checksum);
-    if (!checksumValue || *checksumValue != ScoreChecksum(*scoreValue)) {
+    if (!checksumValue || *checksumValue != RequestChecksum(*scoreValue)) {
         request.verdict = RequestVerdict::BadChecksum;
         return request;
     }
@@ -171,22 +157,24 @@ const char* VerdictName(RequestVerdict verdict) {
     return "unknown";
 }
 
-std::string FormatGameReply(const std::vector<ScoreRecord>& best) {
+std::string FormatGameReply(const std::vector<StoredScore>& best) {
     std::string reply;
     std::size_t count = 0;
-    for (const ScoreRecord& record : best) {
-        if (count == GameReplyCount) {
+    for (const StoredScore& record : best) {
+        if (count == static_cast<std::size_t>(MostScoreRecords)) {
             break;
         }
         if (count++ > 0) {
-            reply += '&';
+            reply += RecordSeparator;
         }
-        for (char c : record.name) {
-            reply += c == ' ' ? '+' : IsLetterOrDigit(c) ? c : '?';
+        std::string shown = record.name;
+        for (char& c : shown) {
+            c = c == ' ' || IsLetterOrDigit(c) ? c : '?';
         }
-        reply += '|';
+        reply += EncodePlayerName(shown);
+        reply += FieldSeparator;
         reply += std::to_string(record.score);
     }
-    reply += '!';
+    reply += ReplyEnd;
     return reply;
 }

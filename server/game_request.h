@@ -29,9 +29,9 @@ enum class RequestVerdict {
     NotASaveRequest,  // another path, another method, or no query at all
     Malformed,        // a query part without "=", an unknown or repeated field
     MissingField,     // name, score or checksum absent
-    BadName,          // empty, longer than 15, or a character other than letters, digits, "+"
+    BadName,          // empty, longer than LongestPlayerName, or not letters, digits, "+"
     BadScore,         // not a canonical signed 32-bit decimal number
-    BadChecksum,      // not a number, or not score * ChecksumFactor (wrapping)
+    BadChecksum,      // not a number, or not RequestChecksum(score)
     BadFetch,         // fetch present with a value other than 1
 };
 
@@ -45,24 +45,18 @@ struct GameRequest {
     int32_t score = 0;
 };
 
-inline constexpr std::size_t MaxNameLength = 15;
-
 // Reads the game's request line, given without its "\n" and zero byte.
 GameRequest ParseGameRequest(std::string_view line);
 
 // A short lower-case word for logs: "accepted", "bad-checksum", ...
 const char* VerdictName(RequestVerdict verdict);
 
-// score * ChecksumFactor in wrapping 32-bit arithmetic, as the game computes it.
-int32_t ScoreChecksum(int32_t score);
-
 // Reads a signed 32-bit number written the way the game writes numbers:
 // "0", or an optional "-" and digits without leading zeros.
 std::optional<int32_t> ParseCanonicalNumber(std::string_view text);
 
-inline constexpr std::size_t GameReplyCount = 15;
-
-// The game's reply: records "name|score" joined by "&", "+" for spaces, and a
-// final "!". Characters that would break the record syntax never leave the
-// server: anything but letters, digits and spaces is sent as "?".
-std::string FormatGameReply(const std::vector<ScoreRecord>& best);
+// The game's reply: the first MostScoreRecords records "name|score" joined by
+// "&", "+" for spaces, and a final "!". Characters that would break the
+// record syntax never leave the server: anything but letters, digits and
+// spaces is sent as "?".
+std::string FormatGameReply(const std::vector<StoredScore>& best);

@@ -2,7 +2,24 @@
 
 #include <algorithm>
 
+#include "server/game_request.h"
+
 namespace {
+
+// 1 or more, written with at most `digits` digits.
+std::optional<int64_t> ReadPositive(std::string_view text, std::size_t digits) {
+    if (text.empty() || text.size() > digits) {
+        return std::nullopt;
+    }
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 ? std::optional<int64_t>(value) : std::nullopt;
+}
 
 const char* const PageStyle = R"(
 body { margin: 0; min-height: 100vh; font-family: "DejaVu Sans", Verdana, sans-serif; color: #1d3349;
@@ -45,8 +62,28 @@ std::string Document(std::string_view title, const std::string& body) {
     return html;
 }
 
-std::string PageLink(int64_t page, const char* label, const char* rel) {
-    return "<a href=\"/scores?page=" + std::to_string(page) + "\" rel=\"" + rel + "\">" + label + "</a>";
+// "score.id", as the links carry a key.
+std::string KeyText(const ScoreKey& key) {
+    return std::to_string(key.score) + "." + std::to_string(key.id);
+}
+
+std::optional<ScoreKey> ReadKey(std::string_view text) {
+    std::size_t dot = text.find('.');
+    if (dot == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::optional<int32_t> score = ParseCanonicalNumber(text.substr(0, dot));
+    std::optional<int64_t> id = ReadPositive(text.substr(dot + 1), 18);
+    if (!score || !id) {
+        return std::nullopt;
+    }
+    return ScoreKey{*score, *id};
+}
+
+std::string PageLink(int64_t page, const char* keyName, const ScoreKey& key, const char* label,
+                     const char* rel) {
+    return "<a href=\"/scores?page=" + std::to_string(page) + "&amp;" + keyName + "=" + KeyText(key) +
+           "\" rel=\"" + rel + "\">" + label + "</a>";
 }
 
 }  // namespace
@@ -55,27 +92,55 @@ int64_t PageCount(int64_t total) {
     return total <= 0 ? 1 : (total + ScoresPerPage - 1) / ScoresPerPage;
 }
 
-int64_t RequestedPage(std::string_view query, int64_t pageCount) {
-    int64_t page = 1;
+PageRequest ReadPageRequest(std::string_view query) {
+    PageRequest request;
     while (!query.empty()) {
         std::size_t end = query.find('&');
         std::string_view part = query.substr(0, end);
-        if (part.substr(0, 5) == "page=") {
-            std::string_view digits = part.substr(5);
-            int64_t value = 0;
-            bool valid = !digits.empty() && digits.size() <= 12;
-            for (char c : digits) {
-                valid = valid && c >= '0' && c <= '9';
-                value = valid ? value * 10 + (c - '0') : 0;
-            }
-            page = valid && value >= 1 ? value : 1;
+        std::size_t equals = part.find('=');
+        std::string_view name = part.substr(0, equals);
+        std::string_view value = equals == std::string_view::npos ? "" : part.substr(equals + 1);
+        if (name == "page") {
+            request.page = ReadPositive(value, 12).value_or(0);
+        } else if (name == "after") {
+            request.after = ReadKey(value);
+        } else if (name == "before") {
+            request.before = ReadKey(value);
         }
         if (end == std::string_view::npos) {
             break;
         }
         query.remove_prefix(end + 1);
     }
-    return std::clamp<int64_t>(page, 1, std::max<int64_t>(pageCount, 1));
+    if (request.page < 2 || request.after.has_value() == request.before.has_value()) {
+        return {};
+    }
+    return request;
+}
+
+ScorePageView ReadScorePage(ScoreStore& store, std::string_view query) {
+    ScorePageView view;
+    view.total = store.Count();
+    view.pageCount = PageCount(view.total);
+    PageRequest request = ReadPageRequest(query);
+    view.page = std::min(request.page, view.pageCount);
+    if (request.before) {
+        view.rows = store.Above(*request.before, ScoresPerPage);
+    } else {
+        view.rows = store.Best(request.after, ScoresPerPage + 1);
+    }
+    bool stale = request.before ? static_cast<int64_t>(view.rows.size()) < ScoresPerPage
+                                : request.after && view.rows.empty();
+    if (stale) {
+        view.page = 1;
+        view.rows = store.Best(std::nullopt, ScoresPerPage + 1);
+    }
+    // The page above another one always has one behind it.
+    view.more = (request.before && !stale) || static_cast<int64_t>(view.rows.size()) > ScoresPerPage;
+    if (static_cast<int64_t>(view.rows.size()) > ScoresPerPage) {
+        view.rows.pop_back();
+    }
+    return view;
 }
 
 std::string HtmlEscape(std::string_view text) {
@@ -119,7 +184,7 @@ std::string RenderScorePage(const ScorePageView& view) {
             "<table>\n<thead><tr><th>#</th><th>Name</th><th "
             "class=\"score\">Score</th></tr></thead>\n<tbody>\n";
         int64_t rank = (view.page - 1) * ScoresPerPage;
-        for (const ScoreRecord& row : view.rows) {
+        for (const StoredScore& row : view.rows) {
             body += "<tr><td class=\"rank\">" + std::to_string(++rank) + "</td><td class=\"name\">" +
                     HtmlEscape(row.name) + "</td><td class=\"score\">" + std::to_string(row.score) +
                     "</td></tr>\n";
@@ -127,11 +192,13 @@ std::string RenderScorePage(const ScorePageView& view) {
         body += "</tbody>\n</table>\n";
     }
     body += "<nav>";
-    body += view.page > 1 ? PageLink(view.page - 1, "&larr; Previous", "prev")
-                          : std::string("<span class=\"off\">&larr; Previous</span>");
+    bool previous = view.page > 1 && !view.rows.empty();
+    bool next = view.more && !view.rows.empty();
+    body += previous ? PageLink(view.page - 1, "before", view.rows.front().Key(), "&larr; Previous", "prev")
+                     : std::string("<span class=\"off\">&larr; Previous</span>");
     body += "<span>Page " + std::to_string(view.page) + " of " + std::to_string(view.pageCount) + "</span>";
-    body += view.page < view.pageCount ? PageLink(view.page + 1, "Next &rarr;", "next")
-                                       : std::string("<span class=\"off\">Next &rarr;</span>");
+    body += next ? PageLink(view.page + 1, "after", view.rows.back().Key(), "Next &rarr;", "next")
+                 : std::string("<span class=\"off\">Next &rarr;</span>");
     body += "</nav>\n</div>\n";
     return Document("Quorvel high scores", body);
 }

@@ -1,28 +1,43 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "server/score_record.h"
+#include "server/score_store.h"
 
 inline constexpr int64_t ScoresPerPage = 50;
 
 // One page of the scores web page, already fetched from the store.
 struct ScorePageView {
-    std::vector<ScoreRecord> rows;
+    std::vector<StoredScore> rows;
     int64_t page = 1;       // counted from 1
     int64_t pageCount = 1;  // at least 1, even with no scores
     int64_t total = 0;
+    bool more = false;  // scores follow the last row shown
 };
 
 // How many pages `total` scores fill; an empty list still has one page.
 int64_t PageCount(int64_t total);
 
-// The page a query string ("page=3&...", without "?") asks for, kept within
-// 1 .. pageCount. Anything that is not a plain page number means page 1.
-int64_t RequestedPage(std::string_view query, int64_t pageCount);
+// What a page link asks for. The page number only numbers the ranks; the
+// key says where the page starts, so no page costs more than its own rows.
+struct PageRequest {
+    int64_t page = 1;
+    std::optional<ScoreKey> after;   // the page starts after this score
+    std::optional<ScoreKey> before;  // the page ends just above this score
+};
+
+// Reads a query string ("page=3&after=1200.17", without "?"). A page number
+// without a key, or anything malformed, means the first page.
+PageRequest ReadPageRequest(std::string_view query);
+
+// The page a query string asks for, read from `store`. A link that has gone
+// stale (past the end, or above the top) shows the first page.
+ScorePageView ReadScorePage(ScoreStore& store, std::string_view query);
 
 std::string HtmlEscape(std::string_view text);
 

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +18,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "scores/score_protocol.h"
 #include "server/game_request.h"
 #include "server/score_page.h"
 #include "server/score_store.h"
+#include "server/score_writer.h"
 
 namespace {
 
@@ -64,6 +68,21 @@ std::string EndpointText(const tcp::endpoint& endpoint) {
     return host + ":" + std::to_string(endpoint.port());
 }
 
+// The unit the per-address limits count: an IPv4 address, or an IPv6 /64,
+// since one IPv6 host usually has a whole /64 to choose from.
+net::ip::address ClientGroup(const net::ip::address& address) {
+    if (!address.is_v6()) {
+        return address;
+    }
+    net::ip::address_v6 v6 = address.to_v6();
+    if (v6.is_v4_mapped()) {
+        return net::ip::make_address_v4(net::ip::v4_mapped, v6);
+    }
+    net::ip::address_v6::bytes_type bytes = v6.to_bytes();
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    return net::ip::address_v6(bytes);
+}
+
 // One line per event on standard error: time, peer, kind, result.
 void Log(const std::string& peer, std::string_view kind, const std::string& result) {
     std::string line = Timestamp() + " " + peer + " ";
@@ -75,44 +94,73 @@ void Log(const std::string& peer, std::string_view kind, const std::string& resu
 class Session;
 
 // Owns the listening socket and knows every live connection, so that a stop
-// can reach them all. Everything runs on one thread: no locks.
+// can reach them all. Everything but the writer's commits runs on one
+// thread: no locks.
 class Server {
   public:
-    Server(net::io_context& io, const ServerOptions& options, ScoreStore& store)
-        : options(options), store(store), acceptor(io), retryTimer(io), signals(io, SIGINT, SIGTERM) {}
+    Server(net::io_context& io, const ServerOptions& options, ScoreStore& reader, ScoreWriter& writer)
+        : options(options),
+          reader(reader),
+          writer(writer),
+          acceptor(io),
+          retryTimer(io),
+          signals(io, SIGINT, SIGTERM) {}
 
     // Returns an error text, empty on success.
     std::string Open();
     tcp::endpoint LocalEndpoint() const { return acceptor.local_endpoint(); }
     void Start();
     bool Stopping() const { return stopping; }
+    // Takes one score from the allowance of the client's address, if any is left.
+    bool MayStore(const net::ip::address& group);
 
     const ServerOptions& options;
-    ScoreStore& store;
+    // Reads never wait behind the writer: they have a connection of their own.
+    ScoreStore& reader;
+    ScoreWriter& writer;
     std::unordered_set<Session*> sessions;
+    std::map<net::ip::address, std::size_t> connectionsFrom;
 
   private:
+    // Scores one address may still store: refilled at scoresPerMinute, up
+    // to that many at once.
+    struct Allowance {
+        double scores = 0;
+        std::chrono::steady_clock::time_point updated;
+    };
+
     void Accept();
+    void Admit(tcp::socket socket);
     void Stop(int signalNumber);
 
     tcp::acceptor acceptor;
     net::steady_timer retryTimer;
     net::signal_set signals;
     bool stopping = false;
+    std::map<net::ip::address, Allowance> allowances;
+    std::size_t pruneAllowancesAt = 4096;
 };
 
 // One client connection: first decides between the game's bare line and
 // HTTP/1.1, then answers, then closes (HTTP may keep the connection alive).
 class Session : public std::enable_shared_from_this<Session> {
   public:
-    Session(tcp::socket socket, Server& server)
-        : stream(std::move(socket)), buffer(server.options.requestLimit), server(server) {
-        beast::error_code ignored;
-        tcp::endpoint remote = stream.socket().remote_endpoint(ignored);
-        peer = ignored ? std::string("?") : EndpointText(remote);
+    Session(tcp::socket socket, const tcp::endpoint& remote, Server& server)
+        : stream(std::move(socket)),
+          buffer(server.options.requestLimit),
+          server(server),
+          peer(EndpointText(remote)),
+          group(ClientGroup(remote.address())) {
         server.sessions.insert(this);
+        ++server.connectionsFrom[group];
     }
-    ~Session() { server.sessions.erase(this); }
+    ~Session() {
+        server.sessions.erase(this);
+        auto counted = server.connectionsFrom.find(group);
+        if (--counted->second == 0) {
+            server.connectionsFrom.erase(counted);
+        }
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -121,7 +169,8 @@ class Session : public std::enable_shared_from_this<Session> {
         ReadStart();
     }
 
-    // The server is stopping: drop what is being read, finish what is being written.
+    // The server is stopping: drop what is being read, finish what is being
+    // stored or written.
     void Stop() {
         if (phase != Phase::Writing) {
             stream.cancel();
@@ -129,7 +178,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
   private:
-    enum class Phase { Reading, Writing, Closing };
+    enum class Phase { Reading, Storing, Writing, Closing };
 
     void ReadStart() {
         std::size_t room = std::min<std::size_t>(1024, buffer.max_size() - buffer.size());
@@ -179,26 +228,43 @@ class Session : public std::enable_shared_from_this<Session> {
 
     void AnswerGame(std::string_view line) {
         GameRequest request = ParseGameRequest(line);
-        std::string result;
-        if (request.verdict == RequestVerdict::Accepted) {
-            try {
-                server.store.Add(request.name, request.score);
-            } catch (const std::exception& error) {
-                // Not stored, so not acknowledged: the client sees the connection close.
-                Log(peer, "game", std::string("store-failed ") + error.what());
-                return;
-            }
-            std::string wireName = request.name;
-            std::replace(wireName.begin(), wireName.end(), ' ', '+');
-            result = "stored name=" + wireName + " score=" + std::to_string(request.score);
-        } else {
-            result = std::string("rejected ") + VerdictName(request.verdict);
+        withList = request.fetch && request.verdict != RequestVerdict::NotASaveRequest;
+        if (request.verdict != RequestVerdict::Accepted) {
+            ReplyToGame(std::string("rejected ") + VerdictName(request.verdict));
+            return;
         }
-        bool withList = request.fetch && request.verdict != RequestVerdict::NotASaveRequest;
-        gameReply = "!";
+        if (!server.MayStore(group)) {
+            ReplyToGame("rejected too-many-scores");
+            return;
+        }
+        phase = Phase::Storing;
+        std::string stored =
+            "stored name=" + EncodePlayerName(request.name) + " score=" + std::to_string(request.score);
+        // Keeps the I/O loop running until the writer has answered.
+        auto executor = net::prefer(stream.get_executor(), net::execution::outstanding_work.tracked);
+        server.writer.Submit({std::move(request.name), request.score},
+                             [self = shared_from_this(), executor, stored](const std::string& error) mutable {
+                                 // Moved on, so that the writer's thread never holds the last owner.
+                                 net::post(std::move(executor), [self = std::move(self), stored, error] {
+                                     self->OnStored(stored, error);
+                                 });
+                             });
+    }
+
+    void OnStored(const std::string& stored, const std::string& error) {
+        if (!error.empty()) {
+            // Not stored, so not acknowledged: the client sees the connection close.
+            Log(peer, "game", "store-failed " + error);
+            return;
+        }
+        ReplyToGame(stored);
+    }
+
+    void ReplyToGame(std::string result) {
+        gameReply = std::string(1, ReplyEnd);
         if (withList) {
             try {
-                gameReply = FormatGameReply(server.store.Best(0, GameReplyCount));
+                gameReply = FormatGameReply(server.reader.Best(std::nullopt, MostScoreRecords));
             } catch (const std::exception& error) {
                 result += std::string(" list-failed ") + error.what();
             }
@@ -264,36 +330,51 @@ class Session : public std::enable_shared_from_this<Session> {
             response.set(http::field::allow, "GET");
         } else if (path == "/scores") {
             response = ScoresResponse(query, version);
+        } else if (path == "/healthz") {
+            response = HealthResponse(version);
         } else if (path == "/") {
             response = MessageResponse(http::status::found, version, "The scores are at /scores.");
             response.set(http::field::location, "/scores");
         } else {
             response = MessageResponse(http::status::not_found, version, "There is nothing here.");
         }
-        Log(peer, "http",
-            std::string(request.method_string()) + " " + Printable(target) + " " +
-                std::to_string(response.result_int()));
+        // A load balancer asks for /healthz every few seconds: only its failures are worth a line.
+        if (path != "/healthz" || response.result() != http::status::ok) {
+            Log(peer, "http",
+                std::string(request.method_string()) + " " + Printable(target) + " " +
+                    std::to_string(response.result_int()));
+        }
         servedOne = true;
         SendHttp(std::move(response), close);
     }
 
     http::response<http::string_body> ScoresResponse(std::string_view query, unsigned version) {
         try {
-            ScorePageView view;
-            view.total = server.store.Count();
-            view.pageCount = PageCount(view.total);
-            view.page = RequestedPage(query, view.pageCount);
-            view.rows = server.store.Best((view.page - 1) * ScoresPerPage, ScoresPerPage);
             http::response<http::string_body> response{http::status::ok, version};
             response.set(http::field::content_type, "text/html; charset=utf-8");
             response.set(http::field::cache_control, "no-cache");
-            response.body() = RenderScorePage(view);
+            response.body() = RenderScorePage(ReadScorePage(server.reader, query));
             return response;
         } catch (const std::exception& error) {
             Log(peer, "error", error.what());
             return MessageResponse(http::status::internal_server_error, version,
                                    "The scores cannot be read now.");
         }
+    }
+
+    http::response<http::string_body> HealthResponse(unsigned version) {
+        http::response<http::string_body> response{http::status::ok, version};
+        response.set(http::field::content_type, "text/plain; charset=utf-8");
+        response.set(http::field::cache_control, "no-cache");
+        try {
+            server.reader.Check();
+            response.body() = "ok\n";
+        } catch (const std::exception& error) {
+            Log(peer, "error", error.what());
+            response.result(http::status::service_unavailable);
+            response.body() = "The database does not answer.\n";
+        }
+        return response;
     }
 
     static http::response<http::string_body> MessageResponse(http::status status, unsigned version,
@@ -360,8 +441,10 @@ class Session : public std::enable_shared_from_this<Session> {
     beast::flat_buffer buffer;
     Server& server;
     std::string peer;
+    net::ip::address group;
     Phase phase = Phase::Reading;
     bool servedOne = false;
+    bool withList = false;
     std::optional<http::request_parser<http::empty_body>> parser;
     std::string gameReply;
     http::response<http::string_body> response;
@@ -418,16 +501,57 @@ void Server::Accept() {
             });
             return;
         }
-        if (sessions.size() >= options.maxConnections) {
-            beast::error_code ignored;
-            tcp::endpoint remote = socket.remote_endpoint(ignored);
-            Log(ignored ? std::string("?") : EndpointText(remote), "refused", "connection-limit");
-            socket.close(ignored);
-        } else {
-            std::make_shared<Session>(std::move(socket), *this)->Start();
-        }
+        Admit(std::move(socket));
         Accept();
     });
+}
+
+void Server::Admit(tcp::socket socket) {
+    beast::error_code ec;
+    tcp::endpoint remote = socket.remote_endpoint(ec);
+    if (ec) {
+        return;  // already gone
+    }
+    const char* refusal = nullptr;
+    if (sessions.size() >= options.maxConnections) {
+        refusal = "connection-limit";
+    } else {
+        auto counted = connectionsFrom.find(ClientGroup(remote.address()));
+        if (counted != connectionsFrom.end() && counted->second >= options.maxConnectionsPerAddress) {
+            refusal = "address-connection-limit";
+        }
+    }
+    if (refusal != nullptr) {
+        Log(EndpointText(remote), "refused", refusal);
+        socket.close(ec);
+        return;
+    }
+    std::make_shared<Session>(std::move(socket), remote, *this)->Start();
+}
+
+bool Server::MayStore(const net::ip::address& group) {
+    using Clock = std::chrono::steady_clock;
+    const double full = static_cast<double>(options.scoresPerMinute);
+    Clock::time_point now = Clock::now();
+    auto refilled = [&](const Allowance& allowance) {
+        double seconds = std::chrono::duration<double>(now - allowance.updated).count();
+        return std::min(full, allowance.scores + seconds * full / 60);
+    };
+    if (allowances.size() >= pruneAllowancesAt) {
+        // A full allowance is the same as none kept.
+        for (auto entry = allowances.begin(); entry != allowances.end();) {
+            entry = refilled(entry->second) >= full ? allowances.erase(entry) : std::next(entry);
+        }
+        pruneAllowancesAt = std::max<std::size_t>(4096, 2 * allowances.size());
+    }
+    Allowance& allowance = allowances.try_emplace(group, Allowance{full, now}).first->second;
+    allowance.scores = refilled(allowance);
+    allowance.updated = now;
+    if (allowance.scores < 1) {
+        return false;
+    }
+    allowance.scores -= 1;
+    return true;
 }
 
 void Server::Stop(int signalNumber) {
@@ -448,16 +572,20 @@ void Server::Stop(int signalNumber) {
 
 int RunScoreServer(const ServerOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
-    std::optional<ScoreStore> store;
+    std::unique_ptr<ScoreStore> reader;
+    std::unique_ptr<ScoreStore> writerStore;
     try {
-        store.emplace(options.database);
+        writerStore = OpenScoreStore(options.database);
+        reader = OpenScoreStore(options.database);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(), options.database.c_str());
         return 1;
     }
     {
         net::io_context io(1);
-        Server server(io, options, *store);
+        // Declared after the I/O context, so it is drained and joined before the context goes.
+        ScoreWriter writer(std::move(writerStore));
+        Server server(io, options, *reader, writer);
         std::string error = server.Open();
         if (!error.empty()) {
             std::fprintf(stderr, "quorvel-scores: %s\n", error.c_str());
@@ -468,7 +596,7 @@ int RunScoreServer(const ServerOptions& options) {
         server.Start();
         io.run();
     }
-    store.reset();
+    reader.reset();
     Log("-", "stop", "stopped, database closed");
     return 0;
 }

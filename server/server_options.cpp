@@ -31,6 +31,7 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
             continue;
         }
         if (option != "--listen" && option != "--port" && option != "--db" && option != "--max-connections" &&
+            option != "--max-connections-per-address" && option != "--scores-per-minute" &&
             option != "--deadline-ms" && option != "--request-limit") {
             return "unknown option " + option;
         }
@@ -45,7 +46,7 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
             options.listen = value;
         } else if (option == "--db") {
             if (value.empty()) {
-                return "--db needs a file name";
+                return "--db needs a file name or a postgresql:// address";
             }
             options.database = value;
         } else if (option == "--port") {
@@ -61,6 +62,10 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
             }
             if (option == "--max-connections") {
                 options.maxConnections = *number;
+            } else if (option == "--max-connections-per-address") {
+                options.maxConnectionsPerAddress = *number;
+            } else if (option == "--scores-per-minute") {
+                options.scoresPerMinute = *number;
             } else if (option == "--deadline-ms") {
                 options.deadline = std::chrono::milliseconds(*number);
             } else {
@@ -72,12 +77,17 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
 }
 
 std::string ServerUsage() {
-    return "usage: quorvel-scores [--listen ADDR] [--port N] [--db PATH]\n"
-           "                      [--max-connections N] [--deadline-ms MS] [--request-limit BYTES]\n"
+    return "usage: quorvel-scores [--listen ADDR] [--port N] [--db PATH|URI]\n"
+           "                      [--max-connections N] [--max-connections-per-address N]\n"
+           "                      [--scores-per-minute N] [--deadline-ms MS] [--request-limit BYTES]\n"
            "  --listen ADDR          address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
            "  --port N               TCP port (default 8480; 0 picks a free one)\n"
            "  --db PATH              SQLite database file (default quorvel-scores.db in the current folder)\n"
+           "  --db postgresql://...  PostgreSQL instead (password from PGPASSFILE or ~/.pgpass)\n"
            "  --max-connections N    connections served at once; more are closed at once (default 256)\n"
+           "  --max-connections-per-address N\n"
+           "                         connections served at once from one client address (default 32)\n"
+           "  --scores-per-minute N  scores stored per minute from one client address (default 30)\n"
            "  --deadline-ms MS       time to send a whole request and to take the reply (default 5000)\n"
            "  --request-limit BYTES  longest request accepted (default 8192)\n"
            "The port in use is printed as \"listening on ADDR:PORT\" on standard error.\n";

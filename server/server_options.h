@@ -12,6 +12,9 @@ struct ServerOptions {
     uint16_t port = 8480;  // 0: let the system choose, and print it
     std::string database = "quorvel-scores.db";
     std::size_t maxConnections = 256;
+    // So that one host cannot take every place, nor fill the database.
+    std::size_t maxConnectionsPerAddress = 32;
+    std::size_t scoresPerMinute = 30;  // stored per client address
     // Time a client has to deliver a whole request, and to take the reply.
     std::chrono::milliseconds deadline{5000};
     std::size_t requestLimit = 8192;

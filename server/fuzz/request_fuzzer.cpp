@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "scores/score_protocol.h"
 #include "server/game_request.h"
 #include "server/score_page.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GameRequest request = ParseGameRequest(input.substr(0, lineEnd));
     if (request.verdict == RequestVerdict::Accepted) {
         // What is stored must round-trip through the reply without breaking its syntax.
-        if (request.name.empty() || request.name.size() > MaxNameLength) {
+        if (request.name.empty() || request.name.size() > LongestPlayerName) {
             std::abort();
         }
         std::string reply = FormatGameReply({{request.name, request.score}});
@@ -28,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    int64_t page = RequestedPage(input, 1000);
-    if (page < 1 || page > 1000) {
+    PageRequest page = ReadPageRequest(input);
+    if (page.page < 1 || (page.page > 1 && page.after.has_value() == page.before.has_value())) {
         std::abort();
     }
     std::string escaped = HtmlEscape(input);

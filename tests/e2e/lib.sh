@@ -61,6 +61,7 @@ e2e_teardown() {
   e2e_stop_xvfb
   [ -z "${SERVER_PID:-}" ] || { kill "$SERVER_PID" && wait "$SERVER_PID"; } 2>/dev/null
   [ -z "${DB_DIR:-}" ] || rm -rf "$DB_DIR"
+  [ "$(type -t cluster_stop)" != function ] || cluster_stop
   [ $status -eq 0 ] && rm -rf "$WORK" || echo "e2e: work folder kept at $WORK (stderr, screenshots, logs)" >&2
   exit $status
 }

@@ -6,19 +6,33 @@
 # cleared a first try) goes to the real score server and its list comes back;
 # then every way out of a game: Escape, the window's close button, "Quit to
 # main menu" while placing a building, and "Quit to desktop".
-#   whole_game.sh <game dir> <score server> [LeakSanitizer suppressions]
+#   whole_game.sh <game dir> <score server> [LeakSanitizer suppressions | haproxy]
 # With suppressions, the game is the sanitizer build's: the test also fails on
 # any AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer report.
+# With "haproxy", the score goes through HAProxy to two server instances on
+# one PostgreSQL (tests/server/cluster.sh) instead of one server on SQLite.
 # With E2E_SCREENSHOTS set to a folder, the game in progress is saved there.
 . "$(dirname "$0")/lib.sh"
 server_binary=$2
 suppressions=${3:-}
+through_haproxy=
+[ "$suppressions" != haproxy ] || { through_haproxy=1 && suppressions=; }
 LIST_TOP=75
 ROW_HEIGHT=20
 
 e2e_setup "$1" 540
 e2e_extract_pictures
-e2e_start_server "$server_binary"
+if [ -n "$through_haproxy" ]; then
+  . "$(dirname "$0")/../server/cluster.sh"
+  cluster_start "$server_binary" "$WORK/cluster"
+  PORT=$CLUSTER_PORT
+  stored_scores() { "$pg_bin/psql" -qAtX "$DB_URI" -c "SELECT name || '|' || score FROM scores"; }
+  server_logs=("$WORK"/cluster/instance*.log)
+else
+  e2e_start_server "$server_binary"
+  stored_scores() { sqlite3 "$DB" "SELECT name || '|' || score FROM scores"; }
+  server_logs=("$WORK/server.err")
+fi
 
 # The game's clock: real time while it is played, then 25 times as fast
 # (libfaketime reads the file at most once a second).
@@ -176,9 +190,9 @@ e2e_shot "$WORK/result.png"
 [ "$(differs "$WORK/result.png" 300 $((LIST_TOP + ROW_HEIGHT)) 340 $((400 - LIST_TOP - ROW_HEIGHT)))" = 0 ] ||
   e2e_fail "more than one row in the list"
 [ "$(differs "$WORK/result.png" 0 300 390 120)" = 0 ] || e2e_fail "question or failure shown"
-stored=$(sqlite3 "$DB" "SELECT name || '|' || score FROM scores")
+stored=$(stored_scores)
 [[ "$stored" =~ ^Ann\ Lee\|[0-9]+$ ]] || e2e_fail "the server stored: $stored"
-grep -q " game stored name=Ann+Lee score=${stored#*|} reply=list$" "$WORK/server.err" ||
+grep -q " game stored name=Ann+Lee score=${stored#*|} reply=list$" "${server_logs[@]}" ||
   e2e_fail "the server did not log the game's request"
 e2e_key Escape
 

@@ -1,17 +1,28 @@
-// The server's pure code and its store, in-process: request reading, the
-// game's reply, the web page, the command line.
+// The server's pure code, its store and its writer, in-process: request
+// reading, the game's reply, the web page, the command line.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
+#include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/game_request.h"
 #include "server/score_page.h"
 #include "server/score_store.h"
+#include "server/score_writer.h"
 #include "server/server_options.h"
 #include "tests/server/server_process.h"
 
@@ -105,42 +116,54 @@ TEST(GameReply, JoinsTheBestFifteenWithPlusForSpaces) {
     EXPECT_EQ(FormatGameReply({{"Ann Lee", 5230}, {"Bo", -4100}}), "Ann+Lee|5230&Bo|-4100!");
     // A name that reached the database another way must not break the records.
     EXPECT_EQ(FormatGameReply({{"a&b|c!d+e", 1}}), "a?b?c?d?e|1!");
-    std::vector<ScoreRecord> twenty;
+    std::vector<StoredScore> twenty;
     for (int i = 0; i < 20; ++i) {
-        twenty.push_back({"p" + std::to_string(i), 100 - i});
+        twenty.push_back({"p" + std::to_string(i), 100 - i, i + 1});
     }
     std::string reply = FormatGameReply(twenty);
     EXPECT_EQ(std::count(reply.begin(), reply.end(), '&'), 14);
     EXPECT_EQ(reply.substr(reply.size() - 8), "&p14|86!");
 }
 
-TEST(ScorePage, CountsAndChoosesPages) {
+TEST(ScorePage, CountsPagesAndReadsLinks) {
     EXPECT_EQ(PageCount(0), 1);
     EXPECT_EQ(PageCount(ScoresPerPage), 1);
     EXPECT_EQ(PageCount(ScoresPerPage + 1), 2);
-    const struct {
-        const char* query;
-        int64_t page;
-    } cases[] = {{"", 1},       {"page=2", 2},  {"x=1&page=3", 3}, {"page=9", 3},
-                 {"page=0", 1}, {"page=-2", 1}, {"page=2x", 1},    {"page=99999999999999999999", 1},
-                 {"page=", 1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(RequestedPage(c.query, 3), c.page) << c.query;
+    // "page after before" as read; anything but a page past the first with one key is the first page.
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "1 - -"},
+        {"page=3&after=1200.17", "3 1200.17 -"},
+        {"x=1&before=-5.3&page=2", "2 - -5.3"},
+        {"page=2", "1 - -"},
+        {"page=3&after=1.2&before=1.3", "1 - -"},
+        {"page=99999999999999999999&after=1.2", "1 - -"},
+        {"page=2&after=1.0", "1 - -"},
+        {"page=2&after=1.2x", "1 - -"},
+    };
+    auto key = [](const std::optional<ScoreKey>& k) {
+        return k ? std::to_string(k->score) + "." + std::to_string(k->id) : std::string("-");
+    };
+    for (const auto& [query, expected] : cases) {
+        PageRequest request = ReadPageRequest(query);
+        EXPECT_EQ(std::to_string(request.page) + " " + key(request.after) + " " + key(request.before),
+                  expected)
+            << query;
     }
 }
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
-    ScorePageView view{{{"<script>alert(1)</script>", 900}, {"Bo & Co", 800}}, 2, 3, 102};
+    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
-    for (const char* part : {"&lt;script&gt;alert(1)&lt;/script&gt;", "Bo &amp; Co", "102 scores",
-                             "href=\"/scores?page=1\"", "href=\"/scores?page=3\"",
-                             // ranks go on from the previous page
-                             "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
+    for (const char* part :
+         {"&lt;script&gt;alert(1)&lt;/script&gt;", "Bo &amp; Co", "102 scores",
+          "href=\"/scores?page=1&amp;before=900.7\"", "href=\"/scores?page=3&amp;after=800.9\"",
+          // ranks go on from the previous page
+          "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
         EXPECT_NE(html.find(part), std::string::npos) << part;
     }
-    view = {{{"Solo", 1}}, 1, 1, 1};
+    view = {{{"Solo", 1, 1}}, 1, 1, 1, false};
     html = RenderScorePage(view);
     EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
@@ -150,24 +173,26 @@ TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
 // Every field of the options on one line, so that a case compares them all.
 std::string Describe(const ServerOptions& o) {
     return o.listen + " " + std::to_string(o.port) + " " + o.database + " " +
-           std::to_string(o.maxConnections) + " " + std::to_string(o.deadline.count()) + " " +
+           std::to_string(o.maxConnections) + " " + std::to_string(o.maxConnectionsPerAddress) + " " +
+           std::to_string(o.scoresPerMinute) + " " + std::to_string(o.deadline.count()) + " " +
            std::to_string(o.requestLimit) + (o.showHelp ? " help" : "");
 }
 
 TEST(ServerOptions, ReadsTheCommandLine) {
-    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 5000 8192";
+    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 32 30 5000 8192";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, defaults},
         {{"--listen", "0.0.0.0", "--port", "0", "--db", "/tmp/s.db", "--max-connections", "8",
-          "--deadline-ms", "250", "--request-limit", "100"},
-         "0.0.0.0 0 /tmp/s.db 8 250 100"},
+          "--max-connections-per-address", "3", "--scores-per-minute", "5", "--deadline-ms", "250",
+          "--request-limit", "100"},
+         "0.0.0.0 0 /tmp/s.db 8 3 5 250 100"},
         {{"--help"}, defaults + " help"},
-        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 5000 8192 help"},
+        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 32 30 5000 8192 help"},
         // A refused value leaves the default.
         {{"--port", "65536"}, "refused " + defaults},
         {{"--port", "-1"}, "refused " + defaults},
         {{"--port"}, "refused " + defaults},
-        {{"--max-connections", "0"}, "refused " + defaults},
+        {{"--scores-per-minute", "0"}, "refused " + defaults},
         {{"--deadline-ms", "9x"}, "refused " + defaults},
         {{"--verbose"}, "refused " + defaults},
         {{"--db", ""}, "refused " + defaults},
@@ -181,49 +206,255 @@ TEST(ServerOptions, ReadsTheCommandLine) {
 }
 
 // "name score" of each record, joined by "|".
-std::string Joined(const std::vector<ScoreRecord>& records) {
+std::string Joined(const std::vector<StoredScore>& records) {
     std::string text;
-    for (const ScoreRecord& record : records) {
+    for (const StoredScore& record : records) {
         text += (text.empty() ? "" : "|") + record.name + " " + std::to_string(record.score);
     }
     return text;
 }
 
-// Store and fetch in one place, written so that another back end can run the
-// same table.
-TEST(ScoreStore, RanksByScoreThenArrivalAndKeepsThemOnDisk) {
-    const std::string path = "ranking/scores.db";
-    std::filesystem::remove_all("ranking");
-    std::filesystem::create_directory("ranking");
-    {
-        ScoreStore store(path);
-        for (auto [name, score] : std::vector<std::pair<std::string, int32_t>>{
-                 {"first", 500}, {"low", INT32_MIN}, {"second", 500}, {"top", INT32_MAX}, {"third", 500}}) {
-            store.Add(name, score);
-        }
-        store.Add("x'); DROP TABLE scores; --", -3);  // data, never SQL text
-        EXPECT_TRUE(std::filesystem::exists(path + "-wal")) << "write-ahead log";
+// An empty database on the tests' PostgreSQL server (ctest's postgres
+// fixture, tests/server/postgres.sh); its URI.
+std::string FreshPostgres(const std::string& name) {
+    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
+    std::string create =
+        std::string("bash " POSTGRES_HELPER " database ") + (server ? server : "-") + " " + name;
+    if (server == nullptr || std::system((create + " >/dev/null").c_str()) != 0) {
+        throw std::runtime_error("no PostgreSQL for the tests: run them through ctest");
     }
-    ScoreStore again(path);  // what the first one wrote is on disk
-    EXPECT_EQ(again.Count(), 6);
-    const struct {
-        int offset, count;
-        std::string best;
-    } fetches[] = {
-        {0, 15,
-         "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648"},
-        {2, 2, "second 500|third 500"},
-        {6, 10, ""},
-    };
-    for (const auto& f : fetches) {
-        EXPECT_EQ(Joined(again.Best(f.offset, f.count)), f.best) << f.offset << " " << f.count;
+    return "postgresql://quorvel@/" + name + "?host=" + server;
+}
+
+// The store tests run once per back end, each on an empty database of its own.
+class Store : public ::testing::TestWithParam<std::string> {
+  protected:
+    std::string Database() {
+        std::string folder =
+            std::string("store-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(folder.begin(), folder.end(), '/', '-');
+        if (GetParam() == "postgresql") {
+            return FreshPostgres(folder);
+        }
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        return folder + "/scores.db";
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& backend) { return backend.param; });
+
+TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
+    const std::string database = Database();
+    OpenScoreStore(database)->AddAll({{"first", 500}, {"low", INT32_MIN}, {"second", 500}});
+    // Data, never SQL text.
+    OpenScoreStore(database)->AddAll(
+        {{"top", INT32_MAX}, {"third", 500}, {"x'); DROP TABLE scores; --", -3}});
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);  // what the others committed is kept
+    EXPECT_EQ(store->Count(), 6);
+    EXPECT_NO_THROW(store->Check());
+    std::vector<StoredScore> all = store->Best(std::nullopt, 15);
+    ASSERT_EQ(Joined(all),
+              "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
+    EXPECT_EQ(Joined(store->Best(all[1].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(store->Best(all[5].Key(), 10)), "");
+    EXPECT_EQ(Joined(store->Above(all[4].Key(), 2)), "second 500|third 500");
+    EXPECT_EQ(Joined(store->Above(all[0].Key(), 10)), "");
+}
+
+// Instances starting at once each create the tables if missing; one stores a
+// batch larger than one statement takes.
+TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
+    const std::string database = Database();
+    std::vector<std::thread> starts;
+    for (int i = 0; i < 6; ++i) {
+        starts.emplace_back([&, i] {
+            std::vector<ScoreRecord> batch(i == 0 ? 2500 : 1, {"s" + std::to_string(i), i});
+            EXPECT_NO_THROW(OpenScoreStore(database)->AddAll(batch));
+        });
+    }
+    for (std::thread& start : starts) {
+        start.join();
+    }
+    EXPECT_EQ(OpenScoreStore(database)->Count(), 2505);
+    EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
+}
+
+// The query of the page's link marked `rel`; empty when it has none.
+std::string LinkQuery(const std::string& html, const std::string& rel) {
+    std::size_t end = html.find("\" rel=\"" + rel + "\"");
+    if (end == std::string::npos) {
+        return "";
+    }
+    std::size_t start = html.rfind("/scores?", end) + 8;
+    return std::regex_replace(html.substr(start, end - start), std::regex("&amp;"), "&");
+}
+
+// "page: first name-last name" and the links of the page a query asks for;
+// the query becomes that of the link to `follow`.
+std::string PageSeen(ScoreStore& store, std::string& query, const std::string& follow) {
+    ScorePageView view = ReadScorePage(store, query);
+    std::string html = RenderScorePage(view);
+    query = LinkQuery(html, follow);
+    return std::to_string(view.page) + ": " + view.rows.front().name + "-" + view.rows.back().name +
+           (LinkQuery(html, "prev").empty() ? "" : " prev") +
+           (LinkQuery(html, "next").empty() ? "" : " next");
+}
+
+TEST_P(Store, LinksThePagesByKeyBothWays) {
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(Database());
+    std::vector<ScoreRecord> scores;
+    for (int i = 0; i < 120; ++i) {
+        scores.push_back({"p" + std::to_string(i), i / 3});  // three of each score; a page ends in a tie
+    }
+    store->AddAll(scores);
+    std::string query;
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+    EXPECT_EQ(PageSeen(*store, query, "next"), "2: p71-p18 prev next");
+    EXPECT_EQ(PageSeen(*store, query, "prev"), "3: p19-p2 prev");
+    EXPECT_EQ(PageSeen(*store, query, "prev"), "2: p71-p18 prev next");
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+    EXPECT_EQ(query, "page=2&after=23.71");
+    query = "page=4&after=-1.1";  // past the end: a stale link shows the first page
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+}
+
+// A database written before the counter row existed is counted once.
+TEST(SqliteStore, CountsAnOlderDatabaseOnce) {
+    std::filesystem::remove("older.db");
+    sqlite3* db = nullptr;
+    sqlite3_open("older.db", &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL,"
+                 " score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
+                 "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2)",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    OpenScoreStore("older.db")->AddAll({{"c", 3}});
+    EXPECT_EQ(OpenScoreStore("older.db")->Count(), 3);
+}
+
+// What OpenScoreStore says when it refuses `database`; "opened" when it does not.
+std::string Refusal(const std::string& database) {
+    try {
+        OpenScoreStore(database);
+        return "opened";
+    } catch (const std::exception& error) {
+        return error.what();
     }
 }
 
-TEST(ScoreStore, ReportsAFileItCannotOpen) {
-    EXPECT_THROW(ScoreStore("no/such/folder/scores.db"), std::runtime_error);
+// The refusal of a file without write permission, opened by a child that
+// gives up root first: root may write to any file.
+std::string ReadOnlyRefusal() {
+    std::string folder = "/tmp/quorvel-read-only.XXXXXX";
+    int pipeFds[2];
+    if (mkdtemp(folder.data()) == nullptr || chmod(folder.c_str(), 0755) != 0 || pipe(pipeFds) != 0) {
+        return "no scratch folder";
+    }
+    std::string database = folder + "/scores.db";
+    OpenScoreStore(database);
+    chmod(database.c_str(), 0444);
+    if (fork() == 0) {
+        bool nobody = geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+        std::string refusal = nobody ? Refusal(database) : "still root";
+        _exit(write(pipeFds[1], refusal.data(), refusal.size()) < 0);
+    }
+    close(pipeFds[1]);
+    char text[256];
+    std::string refusal(text, static_cast<std::size_t>(std::max<ssize_t>(0, read(pipeFds[0], text, 256))));
+    close(pipeFds[0]);
+    wait(nullptr);
+    std::filesystem::remove_all(folder);
+    return refusal;
+}
+
+TEST(SqliteStore, RefusesWhatCannotKeepScores) {
     std::ofstream("text.db") << "this is not a database, just some words that fill the header page\n";
-    EXPECT_THROW(ScoreStore("text.db"), std::runtime_error);
+    const std::pair<std::string, const char*> cases[] = {
+        {Refusal("no/such/folder/scores.db"), "cannot open the score database"},
+        {Refusal("text.db"), "file is not a database"},
+        {Refusal(":memory:"), "cannot use a write-ahead log (journal mode \"memory\")"},
+        {ReadOnlyRefusal(), "the score database is read-only"},
+    };
+    for (const auto& [refusal, expected] : cases) {
+        EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
+    }
+}
+
+TEST(PostgresStore, RefusesWhatCannotKeepScores) {
+    const std::string address = FreshPostgres("refusing"), server = address.substr(address.find('?'));
+    std::string pgpass;
+    std::getline(std::ifstream(std::getenv("PGPASSFILE")), pgpass);  // one line, the password last
+    const std::pair<std::string, const char*> cases[] = {
+        {Refusal("postgresql://quorvel@/not_there" + server), "database \"not_there\" does not exist"},
+        // The right password, but on the command line.
+        {Refusal("postgresql://quorvel:" + pgpass.substr(pgpass.rfind(':') + 1) + "@/refusing" + server),
+         "the database address holds a password"},
+    };
+    for (const auto& [refusal, expected] : cases) {
+        EXPECT_NE(refusal.find(expected), std::string::npos) << refusal;
+    }
+}
+
+// A lost connection is opened again: the next batch is stored.
+TEST(PostgresStore, StoresAgainAfterTheConnectionBroke) {
+    const std::string database = FreshPostgres("reconnect");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    store->AddAll({{"before", 1}});
+    std::string psql = "psql -qAtX '" + database +
+                       "' -c 'SELECT pg_terminate_backend(pid) FROM pg_stat_activity" +
+                       " WHERE datname = current_database() AND pid <> pg_backend_pid()' >/dev/null";
+    ASSERT_EQ(std::system(psql.c_str()), 0);
+    store->AddAll({{"after", 2}});
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "after 2|before 1");
+}
+
+// A store whose first commit waits until the test lets it go, and whose
+// later commits fail; it writes down the names of each batch.
+struct HeldStore : ScoreStore {
+    struct Script {
+        std::vector<std::string> batches;
+        std::promise<void> entered, release;
+    };
+    explicit HeldStore(Script& script) : script(script), released(script.release.get_future()) {}
+    void AddAll(const std::vector<ScoreRecord>& scores) override {
+        script.batches.emplace_back();
+        for (const ScoreRecord& score : scores) {
+            script.batches.back() += score.name;
+        }
+        if (script.batches.size() > 1) {
+            throw std::runtime_error("disk full");
+        }
+        script.entered.set_value();
+        released.wait();
+    }
+    std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t) override { return {}; }
+    std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
+    int64_t Count() override { return 0; }
+    void Check() override {}
+    Script& script;
+    std::future<void> released;
+};
+
+TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
+    HeldStore::Script script;
+    std::map<std::string, std::string> outcomes;  // written on the writer's thread, read after it ended
+    {
+        ScoreWriter writer(std::make_unique<HeldStore>(script));
+        for (std::string name : {"A", "B", "C"}) {
+            writer.Submit({name, 1}, [&outcomes, name](const std::string& error) {
+                outcomes[name] = error.empty() ? "stored" : error;
+            });
+            if (name == "A") {
+                script.entered.get_future().wait();
+            }
+        }
+        script.release.set_value();
+    }  // what waits is stored before the writer stops
+    EXPECT_EQ(script.batches, (std::vector<std::string>{"A", "BC"}));
+    EXPECT_EQ(outcomes,
+              (std::map<std::string, std::string>{{"A", "stored"}, {"B", "disk full"}, {"C", "disk full"}}));
 }
 
 }  // namespace

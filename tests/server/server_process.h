@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/game_request.h"
+#include "scores/score_protocol.h"
 
 // The real quorvel-scores on a free port ("--port 0") with `arguments` added,
 // its standard error in `logFile`. The child dies with the test process, even
@@ -100,15 +100,18 @@ class ServerProcess {
     uint16_t port = 0;
 };
 
-// A client socket to 127.0.0.1.
+// A client socket to 127.0.0.1, from another loopback address if asked.
 class Connection {
   public:
-    explicit Connection(uint16_t port) : fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    explicit Connection(uint16_t port, const char* from = "127.0.0.1")
+        : fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &address.sin_addr);
+        bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (!bound || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             Close();
         }
     }
@@ -148,16 +151,16 @@ class Connection {
 // The game's request line, without its "\n" and zero byte.
 inline std::string SaveLine(const std::string& wireName, int32_t score, bool fetch = true) {
     return "GET /hwendel/quorvel/save.php?name=" + wireName + "&score=" + std::to_string(score) +
-           "&checksum=" + std::to_string(ScoreChecksum(score)) + (fetch ? "&fetch=1" : "");
+           "&checksum=" + std::to_string(RequestChecksum(score)) + (fetch ? "&fetch=1" : "");
 }
 // Sends `bytes` on a connection of its own; returns all that came back.
-inline std::string Exchange(uint16_t port, const std::string& bytes) {
-    Connection connection(port);
+inline std::string Exchange(uint16_t port, const std::string& bytes, const char* from = "127.0.0.1") {
+    Connection connection(port, from);
     return connection.Send(bytes) ? connection.Read(std::chrono::seconds(5)) : "<send failed>";
 }
 // Sends `line`, "\n" and the zero byte as the game does.
-inline std::string GameExchange(uint16_t port, const std::string& line) {
-    return Exchange(port, line + "\n" + std::string(1, '\0'));
+inline std::string GameExchange(uint16_t port, const std::string& line, const char* from = "127.0.0.1") {
+    return Exchange(port, line + "\n" + std::string(1, '\0'), from);
 }
 // "GET target HTTP/1.1" with "Connection: close".
 inline std::string Get(const std::string& target) {

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "server/score_store.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The scores in one SQLite file in WAL mode, so that readers on their own
+// connection never wait for the writer. Every commit is synced
+// (synchronous=FULL): an acknowledged score survives a power cut.
+class SqliteScoreStore : public ScoreStore {
+  public:
+    // Refuses a database that cannot take a write-ahead log (":memory:", a
+    // read-only file) rather than acknowledge scores it cannot keep.
+    explicit SqliteScoreStore(const std::string& path);
+    ~SqliteScoreStore() override;
+    SqliteScoreStore(const SqliteScoreStore&) = delete;
+    SqliteScoreStore& operator=(const SqliteScoreStore&) = delete;
+
+    void AddAll(const std::vector<ScoreRecord>& scores) override;
+    std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
+    std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
+    int64_t Count() override;
+    void Check() override;
+
+  private:
+    struct CloseDatabase {
+        void operator()(sqlite3* db) const;
+    };
+    struct FinalizeStatement {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+    void Execute(const char* sql);
+    void Step(sqlite3_stmt* statement, const char* what);
+    Statement Prepare(const char* sql);
+    std::vector<StoredScore> ReadScores(sqlite3_stmt* statement);
+    [[noreturn]] void Fail(const std::string& what);
+
+    std::string path;
+    // Declared first, so the statements are finalized before it closes.
+    std::unique_ptr<sqlite3, CloseDatabase> db;
+    Statement begin, commit, rollback, insertScore, addToCount;
+    Statement selectBest, selectBestAfter, selectAbove, selectCount;
+};
