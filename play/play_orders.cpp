@@ -1,9 +1,8 @@
 // The mouse during a game: the order flows first, then the menus, placing
 // and the panels. Every outcome goes to the message line.
-#include "play/play_state.h"
-
 #include "engine/screen_geometry.h"
 #include "engine/video.h"
+#include "play/play_state.h"
 #include "rules/building.h"
 #include "world/tile_map.h"
 

@@ -1,8 +1,7 @@
-#include "rules/economy.h"
-
 #include "engine/image.h"
 #include "engine/screen_geometry.h"
 #include "engine/video.h"
+#include "rules/economy.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "server/score_record.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "server/score_record.h"
 
 // What the first bytes of a connection say about the client.
 enum class ConnectionStart {

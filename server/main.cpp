@@ -1,9 +1,9 @@
+#include "server/score_server.h"
+#include "server/server_options.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include "server/score_server.h"
-#include "server/server_options.h"
 
 int main(int argc, char** argv) {
     ServerOptions options;

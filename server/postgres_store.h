@@ -1,11 +1,11 @@
 #pragma once
 
+#include "server/score_store.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "server/score_store.h"
 
 struct pg_conn;
 struct pg_result;

@@ -1,8 +1,8 @@
 #include "server/score_page.h"
 
-#include <algorithm>
-
 #include "server/game_request.h"
+
+#include <algorithm>
 
 namespace {
 

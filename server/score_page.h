@@ -1,13 +1,13 @@
 #pragma once
 
+#include "server/score_record.h"
+#include "server/score_store.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "server/score_record.h"
-#include "server/score_store.h"
 
 inline constexpr int64_t ScoresPerPage = 50;
 

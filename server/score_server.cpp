@@ -1,5 +1,11 @@
 #include "server/score_server.h"
 
+#include "scores/score_protocol.h"
+#include "server/game_request.h"
+#include "server/score_page.h"
+#include "server/score_store.h"
+#include "server/score_writer.h"
+
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -17,12 +23,6 @@
 #include <string_view>
 #include <unordered_set>
 #include <vector>
-
-#include "scores/score_protocol.h"
-#include "server/game_request.h"
-#include "server/score_page.h"
-#include "server/score_store.h"
-#include "server/score_writer.h"
 
 namespace {
 

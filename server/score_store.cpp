@@ -1,9 +1,9 @@
 #include "server/score_store.h"
 
-#include <string_view>
-
 #include "server/postgres_store.h"
 #include "server/sqlite_store.h"
+
+#include <string_view>
 
 namespace {
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "server/score_record.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "server/score_record.h"
 
 // One connection to the scores' storage, used by one thread at a time. The
 // server opens one for its writer thread and one for reads. Both back ends

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "server/score_record.h"
+#include "server/score_store.h"
+
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -7,9 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "server/score_record.h"
-#include "server/score_store.h"
 
 // Stores scores on a thread of its own with group commit: every score that
 // arrived while the previous commit ran goes into the next one. A lone

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "server/score_store.h"
+
 #include <memory>
 #include <string>
-
-#include "server/score_store.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

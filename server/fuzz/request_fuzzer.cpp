@@ -1,13 +1,13 @@
 // Feeds arbitrary bytes to everything that reads client input before the
 // database: the protocol decision, the game line and the page query.
+#include "scores/score_protocol.h"
+#include "server/game_request.h"
+#include "server/score_page.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
-
-#include "scores/score_protocol.h"
-#include "server/game_request.h"
-#include "server/score_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -1,4 +1,5 @@
 #include "app/options.h"
+
 #include "scores/score_protocol.h"
 
 #include <gtest/gtest.h>

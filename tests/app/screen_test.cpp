@@ -1,4 +1,5 @@
 #include "app/screen.h"
+
 #include "app/help.h"
 #include "app/main_menu.h"
 #include "app/title.h"

@@ -1,9 +1,9 @@
+#include "tools/audio/score.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "tools/audio/score.h"
 
 namespace {
 

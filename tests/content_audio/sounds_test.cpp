@@ -1,15 +1,15 @@
 // What the build packed into sounds.rkp (the game's own loading of it is run
 // end to end): the music, and the tools' refusals.
 
+#include "engine/package.h"
+#include "tests/content_audio/xmp_player.h"
+#include "tests/support/test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "engine/package.h"
-#include "tests/content_audio/xmp_player.h"
-#include "tests/support/test_support.h"
 
 TEST(Music, PlaysOverAMinuteWithoutAGapThenLoopsBackToTheVerse) {
     Package(SOUNDS_PACKAGE).Extract("christmas.xm", "christmas.xm");

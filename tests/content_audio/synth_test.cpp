@@ -1,12 +1,13 @@
+#include "tools/audio/synth.h"
+
+#include "tests/content_audio/xmp_player.h"
+#include "tools/audio/effects.h"
+#include "tools/audio/wave_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <stdexcept>
-
-#include "tests/content_audio/xmp_player.h"
-#include "tools/audio/effects.h"
-#include "tools/audio/synth.h"
-#include "tools/audio/wave_file.h"
 
 TEST(WaveFile, SixteenBitMonoPcmClampedAndRounded) {
     // RIFF size 46, a 16-byte PCM mono format chunk at 22050 Hz (44100 bytes a

@@ -1,12 +1,13 @@
+#include "tools/audio/xm_module.h"
+
+#include "tests/content_audio/xmp_player.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <iterator>
 #include <stdexcept>
 #include <vector>
-
-#include "tests/content_audio/xmp_player.h"
-#include "tools/audio/xm_module.h"
 
 namespace {
 

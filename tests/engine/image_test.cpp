@@ -1,4 +1,5 @@
 #include "engine/image.h"
+
 #include "engine/video.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"

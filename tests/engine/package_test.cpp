@@ -1,9 +1,9 @@
 #include "engine/package.h"
+
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>

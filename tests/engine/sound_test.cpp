@@ -1,4 +1,5 @@
 #include "engine/sound.h"
+
 #include "tests/support/test_support.h"
 
 #include <SDL.h>

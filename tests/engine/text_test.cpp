@@ -1,4 +1,5 @@
 #include "engine/text.h"
+
 #include "engine/errors.h"
 #include "engine/video.h"
 #include "tests/support/test_support.h"

@@ -4,9 +4,8 @@
 #include "play/play_state.h"
 #include "tests/support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>

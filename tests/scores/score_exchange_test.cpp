@@ -1,4 +1,5 @@
 #include "scores/score_exchange.h"
+
 #include "tests/scores/loopback_server.h"
 
 #include <gtest/gtest.h>

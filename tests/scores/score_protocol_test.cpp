@@ -1,4 +1,5 @@
 #include "scores/score_protocol.h"
+
 #include "scores/score_exchange.h"
 #include "scores/score_screen.h"
 

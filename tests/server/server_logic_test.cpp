@@ -1,7 +1,13 @@
 // The server's pure code, its store and its writer, in-process: request
 // reading, the game's reply, the web page, the command line.
-#include <gtest/gtest.h>
+#include "server/game_request.h"
+#include "server/score_page.h"
+#include "server/score_store.h"
+#include "server/score_writer.h"
+#include "server/server_options.h"
+#include "tests/server/server_process.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,13 +24,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "server/game_request.h"
-#include "server/score_page.h"
-#include "server/score_store.h"
-#include "server/score_writer.h"
-#include "server/server_options.h"
-#include "tests/server/server_process.h"
 
 namespace {
 

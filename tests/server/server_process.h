@@ -2,6 +2,8 @@
 // client sockets.
 #pragma once
 
+#include "scores/score_protocol.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -22,8 +24,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include "scores/score_protocol.h"
 
 // The real quorvel-scores on a free port ("--port 0") with `arguments` added,
 // its standard error in `logFile`. The child dies with the test process, even

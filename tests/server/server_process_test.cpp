@@ -2,6 +2,10 @@
 // wiring of requests to replies and pages, the socket, deadlines, the
 // connection limits, signals, a SIGKILL). What a request or a page says in
 // detail is checked in-process by server_logic_test.cpp.
+#include "tests/server/server_process.h"
+
+#include "server/score_store.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -12,9 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "server/score_store.h"
-#include "tests/server/server_process.h"
 
 using namespace std::chrono_literals;
 

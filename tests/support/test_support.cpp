@@ -6,7 +6,6 @@
 
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>

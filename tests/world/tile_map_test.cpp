@@ -1,10 +1,10 @@
 #include "world/tile_map.h"
+
 #include "engine/video.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdio>

@@ -1,11 +1,11 @@
 #include "tools/audio/effects.h"
 
+#include "tools/audio/synth.h"
+#include "tools/audio/wave_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-#include "tools/audio/synth.h"
-#include "tools/audio/wave_file.h"
 
 namespace audio {
 namespace {

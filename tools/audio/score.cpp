@@ -1,10 +1,10 @@
 #include "tools/audio/score.h"
 
-#include <cctype>
-#include <sstream>
-
 #include "tools/audio/synth.h"
 #include "tools/audio/wave_file.h"
+
+#include <cctype>
+#include <sstream>
 
 namespace audio {
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "tools/audio/xm_module.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "tools/audio/xm_module.h"
 
 // The music's source: a small text notation, read into a Score and turned
 // into a module.

@@ -1,8 +1,8 @@
 // sfxsynth <pop|build|walk> <out.wav>: writes one of the game's sound effects.
+#include "tools/audio/effects.h"
+
 #include <fstream>
 #include <iostream>
-
-#include "tools/audio/effects.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -1,9 +1,9 @@
 // xmcompose <score.txt> <out.xm>: writes the module a score describes.
+#include "tools/audio/score.h"
+
 #include <fstream>
 #include <iostream>
 #include <sstream>
-
-#include "tools/audio/score.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
