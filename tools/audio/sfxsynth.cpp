@@ -1,7 +1,7 @@
 // sfxsynth <pop|build|walk> <out.wav>: writes one of the game's sound effects.
 #include "tools/audio/effects.h"
+#include "tools/audio/wave_file.h"
 
-#include <fstream>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -16,9 +16,7 @@ int main(int argc, char** argv) {
         std::cerr << error.what() << "\n";
         return 1;
     }
-    std::ofstream output(argv[2], std::ios::binary | std::ios::trunc);
-    output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!output.flush()) {
+    if (!audio::WriteWholeFile(argv[2], bytes)) {
         std::cerr << argv[2] << ": cannot be written\n";
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 namespace audio {
 namespace {
@@ -18,7 +19,7 @@ void PutDword(std::string& out, uint32_t value) {
 
 }  // namespace
 
-std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate) {
+std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate, int channels) {
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
     std::string out;
     out += "RIFF";
@@ -27,10 +28,10 @@ std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate) {
     out += "fmt ";
     PutDword(out, 16);
     PutWord(out, 1);  // PCM
-    PutWord(out, 1);  // mono
+    PutWord(out, static_cast<uint32_t>(channels));
     PutDword(out, static_cast<uint32_t>(sampleRate));
-    PutDword(out, static_cast<uint32_t>(sampleRate) * 2);
-    PutWord(out, 2);
+    PutDword(out, static_cast<uint32_t>(sampleRate * 2 * channels));
+    PutWord(out, static_cast<uint32_t>(2 * channels));
     PutWord(out, 16);
     out += "data";
     PutDword(out, dataBytes);
@@ -38,6 +39,12 @@ std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate) {
         PutWord(out, static_cast<uint16_t>(value));
     }
     return out;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
 }
 
 void Normalise(std::vector<float>& signal, float peak) {

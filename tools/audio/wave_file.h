@@ -6,8 +6,12 @@
 
 namespace audio {
 
-// The bytes of a RIFF WAVE file: 16-bit PCM, one channel.
-std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate);
+// The bytes of a RIFF WAVE file of 16-bit PCM; with several channels the
+// samples are interleaved.
+std::string EncodeWave(const std::vector<int16_t>& samples, int sampleRate, int channels = 1);
+
+// Writes the bytes as the whole file; false when they could not be written.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 // Scales the signal so its largest magnitude is peak (0..1 of full scale);
 // a silent signal is left alone.

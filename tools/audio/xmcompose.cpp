@@ -1,5 +1,6 @@
 // xmcompose <score.txt> <out.xm>: writes the module a score describes.
 #include "tools/audio/score.h"
+#include "tools/audio/wave_file.h"
 
 #include <fstream>
 #include <iostream>
@@ -27,9 +28,7 @@ int main(int argc, char** argv) {
         std::cerr << argv[1] << ": " << error.what() << "\n";
         return 1;
     }
-    std::ofstream output(argv[2], std::ios::binary | std::ios::trunc);
-    output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!output.flush()) {
+    if (!audio::WriteWholeFile(argv[2], bytes)) {
         std::cerr << argv[2] << ": cannot be written\n";
         return 1;
     }

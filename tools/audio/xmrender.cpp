@@ -2,6 +2,8 @@
 // independent of the game's, writes what it hears as a stereo WAV and prints
 // figures to judge it by: length before the loop, peak and loudness overall
 // and of every channel on its own.
+#include "tools/audio/wave_file.h"
+
 #include <xmp.h>
 
 #include <algorithm>
@@ -62,35 +64,8 @@ void Figures(const std::vector<int16_t>& frames, double* peak, double* rms) {
     *rms = frames.empty() ? 0 : std::sqrt(sum / frames.size()) / 32768.0;
 }
 
-void PutWord(std::string& out, uint32_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-void PutDword(std::string& out, uint32_t value) {
-    PutWord(out, value & 0xFFFF);
-    PutWord(out, value >> 16);
-}
-
 bool WriteStereoWave(const char* path, const std::vector<int16_t>& frames) {
-    std::string out = "RIFF";
-    PutDword(out, static_cast<uint32_t>(36 + frames.size() * 2));
-    out += "WAVEfmt ";
-    PutDword(out, 16);
-    PutWord(out, 1);
-    PutWord(out, 2);
-    PutDword(out, Rate);
-    PutDword(out, Rate * 4);
-    PutWord(out, 4);
-    PutWord(out, 16);
-    out += "data";
-    PutDword(out, static_cast<uint32_t>(frames.size() * 2));
-    for (int16_t value : frames) {
-        PutWord(out, static_cast<uint16_t>(value));
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    return static_cast<bool>(file.flush());
+    return audio::WriteWholeFile(path, audio::EncodeWave(frames, Rate, 2));
 }
 
 }  // namespace
