@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The deployment of docs/DEPLOYMENT.md on one machine: two instances on one
-# PostgreSQL behind HAProxy (its configuration with the ports changed and the
-# connection rate per source raised: every client has one address), under
-# load from 16 clients, one instance killed with SIGKILL. Every acknowledged score is in PostgreSQL; the
+# PostgreSQL behind HAProxy, under load from 16 clients, one instance
+# killed with SIGKILL. Every acknowledged score is in PostgreSQL; the
 # survivor, the killed one started again and HAProxy answer PostgreSQL's top
 # 15; HAProxy limits the connections from one address; the unit's
 # PostgreSQL drop-in passes systemd-analyze verify with the packaged unit.
@@ -12,63 +11,20 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/postgres.sh"
-server=$(readlink -f "$1")
+. "$(dirname "$0")/cluster.sh"
 work=$(mktemp -d /tmp/quorvel-instances.XXXXXX)
-# Right under /tmp: its owner, nobody when we are root, must reach it.
-pg=$(mktemp -d /tmp/quorvel-pg.XXXXXX)
-pids=()
 loads=()
 finish() {
   local status=$?
   set +e
-  kill "${loads[@]}" "${pids[@]}" 2>/dev/null
-  wait "${pids[@]}" 2>/dev/null
-  pg_stop "$pg"
+  [ ${#loads[@]} -eq 0 ] || kill "${loads[@]}" 2>/dev/null
+  cluster_stop
   [ $status -eq 0 ] && rm -rf "$work" || echo "instances: work folder kept at $work" >&2
   exit $status
 }
 trap finish EXIT
-pg_start "$pg"
-DB_URI=$(pg_database "$pg" quorvel)
-export PGPASSFILE="$pg/pgpass"
-ports=()
-# instance_start <n>: starts instance n, on its earlier port if it had one.
-instance_start() {
-  local log="$work/instance$1.log" port
-  : >"$log"
-  (exec setpriv --pdeathsig KILL -- "$server" --listen 127.0.0.1 --port "${ports[$1]:-0}" --db "$DB_URI" \
-    --max-connections-per-address 256 --scores-per-minute 1000000) 2>"$log" &
-  pids[$1]=$!
-  for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening on .*:\([0-9][0-9]*\)$/\1/p' "$log")
-    [ -z "$port" ] || { ports[$1]=$port; return 0; }
-    kill -0 "${pids[$1]}" 2>/dev/null || break
-    sleep 0.1
-  done
-  cat "$log" >&2
-  fail "score server instance $1 did not start"
-}
-instance_start 1
-instance_start 2
-# HAProxy on a random port; another one if that is taken.
-for try in 1 2 3 4 5; do
-  CLUSTER_PORT=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
-  awk '/^```haproxy$/ { f = 1; next } /^```$/ { f = 0 } f' "$here/../../docs/DEPLOYMENT.md" |
-    sed -e "s/bind :8480/bind 127.0.0.1:$CLUSTER_PORT/" -e "s/app1.example.org:8480/127.0.0.1:${ports[1]}/" \
-      -e "s/app2.example.org:8480/127.0.0.1:${ports[2]}/" -e "s/sc0_conn_rate gt 120/sc0_conn_rate gt 1000000/" \
-      >"$work/haproxy.cfg"
-  (exec setpriv --pdeathsig KILL -- haproxy -f "$work/haproxy.cfg") >"$work/haproxy.log" 2>&1 &
-  pids[0]=$!
-  for _ in $(seq 1 50); do
-    kill -0 "${pids[0]}" 2>/dev/null || break
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$CLUSTER_PORT") 2>/dev/null || break 2
-    sleep 0.1
-  done
-  kill "${pids[0]}" 2>/dev/null || true
-  [ $try -lt 5 ] || { cat "$work/haproxy.log" >&2; fail "HAProxy did not start"; }
-done
+server=$(readlink -f "$1")
+cluster_start "$server" "$work"
 psql() { "$pg_bin/psql" -qAtX -v ON_ERROR_STOP=1 "$DB_URI" "$@"; }
 
 # exchange <port> <request line>: sends it as the game does and prints the
@@ -106,12 +62,12 @@ wait_for_acknowledged() {
   fail "only $(acknowledged) scores acknowledged, waiting for $1"
 }
 wait_for_acknowledged 300
-kill -KILL "${pids[1]}"
+kill -KILL "${INSTANCE_PIDS[1]}"
 killed_at=$(acknowledged)
 # HAProxy sends every player to the survivor.
 wait_for_acknowledged $((killed_at + 100))
 kill "${loads[@]}"
-{ wait "${loads[@]}" "${pids[1]}" || true; } 2>/dev/null
+{ wait "${loads[@]}" "${INSTANCE_PIDS[1]}" || true; } 2>/dev/null
 loads=()
 echo "acknowledged: $killed_at before the kill, $(acknowledged) in all"
 
@@ -123,7 +79,7 @@ lost=$(comm -23 "$work/sent" "$work/stored" | head -n 5)
 
 instance_start 1
 best=$(psql -F '|' -c "SELECT name, score FROM scores ORDER BY score DESC, id LIMIT 15" | paste -sd '&')!
-for port in "${ports[1]}" "${ports[2]}" "$CLUSTER_PORT"; do
+for port in "${INSTANCE_PORTS[@]}" "$CLUSTER_PORT"; do
   # A refused score (bad checksum) still gets the list.
   top=$(exchange "$port" "$save_path?name=Look&score=1&checksum=0&fetch=1")
   [ "$top" = "$best" ] || fail "port $port answers $top, PostgreSQL has $best"
@@ -143,11 +99,11 @@ for fd in "${idle[@]}"; do
 done
 [ $closed -ge 8 ] || fail "HAProxy let $((40 - closed)) connections from one address in at once"
 
-unit=$here/../../dist/quorvel-scores.service.in
+unit=$(dirname "$0")/../../dist/quorvel-scores.service.in
 if [ -f "$unit" ]; then
   mkdir -p "$work/units/quorvel-scores.service.d"
   sed "s|@QUORVEL_SCORES@|$server|" "$unit" >"$work/units/quorvel-scores.service"
-  awk '/^```ini$/ { f = 1; next } /^```$/ { f = 0 } f' "$here/../../docs/DEPLOYMENT.md" |
+  awk '/^```ini$/ { f = 1; next } /^```$/ { f = 0 } f' "$(dirname "$0")/../../docs/DEPLOYMENT.md" |
     sed "s|/usr/sbin/quorvel-scores|$server|" >"$work/units/quorvel-scores.service.d/postgresql.conf"
   report=$(systemd-analyze verify --man=no "$work/units/quorvel-scores.service" 2>&1) || fail "$report"
   [ -z "$report" ] || fail "systemd-analyze verify: $report"
