@@ -135,8 +135,8 @@ TEST_F(PlayMenusTest, QuitMenuIsDrawnAndHighlightsItsTwoEntries) {
     EXPECT_EQ(HoverAt(100, 70, hover), 4);
     EXPECT_TRUE(PixelIs(212, 61, HighlightRed) && PixelIs(212, 83, HighlightRed) &&
                 PixelIs(212, 59, DarkRed));
-    const int quitPoints[][3] = {{9, 45, -1},   {10, 45, 3},   {212, 82, 4}, {213, 45, -1},
-                                 {100, 37, -1}, {100, 61, -1}, {100, 83, -1}};
+    const int quitPoints[][3] = {{9, 45, -1},   {10, 45, 3},   {212, 82, 4},  {213, 45, -1},
+                                 {213, 70, -1}, {100, 37, -1}, {100, 61, -1}, {100, 83, -1}};
     for (const auto& [mx, my, entry] : quitPoints) {
         EXPECT_EQ(HoverAt(mx, my, hover), entry) << mx << ", " << my;
     }
