@@ -1,8 +1,5 @@
 #include "server/score_writer.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <utility>
 
@@ -48,14 +45,8 @@ void ScoreWriter::Run() {
             scores.push_back(waiting.score);
         }
         std::string error;
-        auto t0 = std::chrono::steady_clock::now();
         try {
             store->AddAll(scores);
-            double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-            static FILE* f = getenv("QDEBUG") ? fopen(getenv("QDEBUG"), "a") : nullptr;
-            if (f)
-                fprintf(f, "BATCH %zu %.3f\n", scores.size(), ms);
         } catch (const std::exception& failure) {
             error = failure.what();
             if (error.empty()) {
