@@ -242,34 +242,45 @@ class Session : public std::enable_shared_from_this<Session> {
             "stored name=" + EncodePlayerName(request.name) + " score=" + std::to_string(request.score);
         // Keeps the I/O loop running until the writer has answered.
         auto executor = net::prefer(stream.get_executor(), net::execution::outstanding_work.tracked);
-        server.writer.Submit({std::move(request.name), request.score},
-                             [self = shared_from_this(), executor, stored](const std::string& error) mutable {
-                                 // Moved on, so that the writer's thread never holds the last owner.
-                                 net::post(std::move(executor), [self = std::move(self), stored, error] {
-                                     self->OnStored(stored, error);
-                                 });
-                             });
+        server.writer.Submit(
+            {std::move(request.name), request.score}, withList,
+            [self = shared_from_this(), executor, stored](const StoreOutcome& outcome) mutable {
+                // Moved on, so that the writer's thread never holds the last owner.
+                net::post(std::move(executor),
+                          [self = std::move(self), stored, outcome] { self->OnStored(stored, outcome); });
+            });
     }
 
-    void OnStored(const std::string& stored, const std::string& error) {
-        if (!error.empty()) {
+    void OnStored(std::string result, const StoreOutcome& outcome) {
+        if (!outcome.error.empty()) {
             // Not stored, so not acknowledged: the client sees the connection close.
-            Log(peer, "game", "store-failed " + error);
+            Log(peer, "game", "store-failed " + outcome.error);
             return;
         }
-        ReplyToGame(stored);
+        std::string reply(1, ReplyEnd);
+        if (withList && outcome.best) {
+            reply = FormatGameReply(*outcome.best);
+        } else if (withList) {
+            result += " list-failed " + outcome.bestError;
+        }
+        SendGameReply(result, std::move(reply));
     }
 
     void ReplyToGame(std::string result) {
-        gameReply = std::string(1, ReplyEnd);
+        std::string reply(1, ReplyEnd);
         if (withList) {
             try {
-                gameReply = FormatGameReply(server.reader.Best(std::nullopt, MostScoreRecords));
+                reply = FormatGameReply(server.reader.Best(std::nullopt, MostScoreRecords));
             } catch (const std::exception& error) {
                 result += std::string(" list-failed ") + error.what();
             }
         }
+        SendGameReply(result, std::move(reply));
+    }
+
+    void SendGameReply(const std::string& result, std::string reply) {
         Log(peer, "game", result + (withList ? " reply=list" : " reply=bare"));
+        gameReply = std::move(reply);
         servedOne = true;
         phase = Phase::Writing;
         stream.expires_after(server.options.deadline);
@@ -584,7 +595,7 @@ int RunScoreServer(const ServerOptions& options) {
     {
         net::io_context io(1);
         // Declared after the I/O context, so it is drained and joined before the context goes.
-        ScoreWriter writer(std::move(writerStore));
+        ScoreWriter writer(std::move(writerStore), MostScoreRecords);
         Server server(io, options, *reader, writer);
         std::string error = server.Open();
         if (!error.empty()) {

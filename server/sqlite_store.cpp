@@ -34,7 +34,9 @@ void SqliteScoreStore::FinalizeStatement::operator()(sqlite3_stmt* statement) co
 
 SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     sqlite3* opened = nullptr;
-    int status = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // No mutex: a store is used by one thread at a time.
+    int status = sqlite3_open_v2(path.c_str(), &opened,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     db.reset(opened);
     if (status != SQLITE_OK) {
         Fail("cannot open the score database");

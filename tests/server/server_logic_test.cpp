@@ -420,7 +420,9 @@ struct HeldStore : ScoreStore {
         script.entered.set_value();
         released.wait();
     }
-    std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t) override { return {}; }
+    std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t count) override {
+        return {{"best of " + std::to_string(count), 9, 1}};
+    }
     std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
     int64_t Count() override { return 0; }
     void Check() override {}
@@ -432,10 +434,13 @@ TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
     HeldStore::Script script;
     std::map<std::string, std::string> outcomes;  // written on the writer's thread, read after it ended
     {
-        ScoreWriter writer(std::make_unique<HeldStore>(script));
+        ScoreWriter writer(std::make_unique<HeldStore>(script), 15);
         for (std::string name : {"A", "B", "C"}) {
-            writer.Submit({name, 1}, [&outcomes, name](const std::string& error) {
-                outcomes[name] = error.empty() ? "stored" : error;
+            writer.Submit({name, 1}, name != "B", [&outcomes, name](const StoreOutcome& outcome) {
+                outcomes[name] = outcome.error.empty() ? "stored" : outcome.error;
+                if (outcome.best) {
+                    outcomes[name] += ", then " + outcome.best->at(0).name;
+                }
             });
             if (name == "A") {
                 script.entered.get_future().wait();
@@ -444,8 +449,8 @@ TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
         script.release.set_value();
     }  // what waits is stored before the writer stops
     EXPECT_EQ(script.batches, (std::vector<std::string>{"A", "BC"}));
-    EXPECT_EQ(outcomes,
-              (std::map<std::string, std::string>{{"A", "stored"}, {"B", "disk full"}, {"C", "disk full"}}));
+    EXPECT_EQ(outcomes, (std::map<std::string, std::string>{
+                            {"A", "stored, then best of 15"}, {"B", "disk full"}, {"C", "disk full"}}));
 }
 
 }  // namespace
