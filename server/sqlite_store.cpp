@@ -94,6 +94,7 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
                                                   " ORDER BY score ASC, id DESC LIMIT ?3")
                               .c_str());
     selectCount = Prepare("SELECT total FROM score_count");
+    dataVersion = Prepare("PRAGMA data_version");
 }
 
 SqliteScoreStore::~SqliteScoreStore() = default;
@@ -146,6 +147,8 @@ void SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
         }
         sqlite3_bind_int64(addToCount.get(), 1, static_cast<int64_t>(scores.size()));
         Step(addToCount.get(), "cannot count the stored scores");
+        // This connection's own commits leave its data version as it was.
+        top.version = -1;
         Step(commit.get(), "cannot commit the scores");
     } catch (const std::exception&) {
         // A failed COMMIT may already have rolled back; then this fails harmlessly.
@@ -178,8 +181,12 @@ std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
 
 std::vector<StoredScore> SqliteScoreStore::Best(const std::optional<ScoreKey>& after, int64_t count) {
     if (!after) {
-        sqlite3_bind_int64(selectBest.get(), 1, count);
-        return ReadScores(selectBest.get());
+        int64_t version = DataVersion();
+        if (version != top.version || count != top.count) {
+            sqlite3_bind_int64(selectBest.get(), 1, count);
+            top = {version, count, ReadScores(selectBest.get())};
+        }
+        return top.scores;
     }
     sqlite3_bind_int(selectBestAfter.get(), 1, after->score);
     sqlite3_bind_int64(selectBestAfter.get(), 2, after->id);
@@ -194,6 +201,15 @@ std::vector<StoredScore> SqliteScoreStore::Above(const ScoreKey& before, int64_t
     std::vector<StoredScore> scores = ReadScores(selectAbove.get());
     std::reverse(scores.begin(), scores.end());
     return scores;
+}
+
+// Changes whenever another connection has committed.
+int64_t SqliteScoreStore::DataVersion() {
+    StatementUse use(dataVersion.get());
+    if (sqlite3_step(dataVersion.get()) != SQLITE_ROW) {
+        Fail("cannot read the data version");
+    }
+    return sqlite3_column_int64(dataVersion.get(), 0);
 }
 
 int64_t SqliteScoreStore::Count() {

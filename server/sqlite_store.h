@@ -41,9 +41,20 @@ class SqliteScoreStore : public ScoreStore {
     std::vector<StoredScore> ReadScores(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);
 
+    // The best scores from the top as last read, while no connection has
+    // written since: a game's fetch then costs a version check, not fifteen
+    // row reads.
+    struct Top {
+        int64_t version = -1;
+        int64_t count = 0;
+        std::vector<StoredScore> scores;
+    };
+    int64_t DataVersion();
+
     std::string path;
     // Declared first, so the statements are finalized before it closes.
     std::unique_ptr<sqlite3, CloseDatabase> db;
     Statement begin, commit, rollback, insertScore, addToCount;
-    Statement selectBest, selectBestAfter, selectAbove, selectCount;
+    Statement selectBest, selectBestAfter, selectAbove, selectCount, dataVersion;
+    Top top;
 };

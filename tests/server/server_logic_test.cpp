@@ -245,16 +245,19 @@ INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresq
 
 TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
     const std::string database = Database();
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "");
     OpenScoreStore(database)->AddAll({{"first", 500}, {"low", INT32_MIN}, {"second", 500}});
+    // What another connection committed is read at once, and so is its own.
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "first 500|second 500|low -2147483648");
     // Data, never SQL text.
-    OpenScoreStore(database)->AddAll(
-        {{"top", INT32_MAX}, {"third", 500}, {"x'); DROP TABLE scores; --", -3}});
-    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);  // what the others committed is kept
+    store->AddAll({{"top", INT32_MAX}, {"third", 500}, {"x'); DROP TABLE scores; --", -3}});
     EXPECT_EQ(store->Count(), 6);
     EXPECT_NO_THROW(store->Check());
     std::vector<StoredScore> all = store->Best(std::nullopt, 15);
     ASSERT_EQ(Joined(all),
               "top 2147483647|first 500|second 500|third 500|x'); DROP TABLE scores; -- -3|low -2147483648");
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 2)), "top 2147483647|first 500");
     EXPECT_EQ(Joined(store->Best(all[1].Key(), 2)), "second 500|third 500");
     EXPECT_EQ(Joined(store->Best(all[5].Key(), 10)), "");
     EXPECT_EQ(Joined(store->Above(all[4].Key(), 2)), "second 500|third 500");
