@@ -2,8 +2,8 @@
 # Installs the dependencies, builds everything and runs every test: the main
 # build (g++) and the round trip of its Debian package, then a clang build with
 # AddressSanitizer and UndefinedBehaviorSanitizer whose tests run again, the
-# engine's tests under ThreadSanitizer, then a bounded fuzzing run of every
-# fuzz target.
+# engine's and the score server's tests under ThreadSanitizer, then a bounded
+# fuzzing run of every fuzz target.
 # Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,10 +31,11 @@ cmake --build "$root/build-sanitize" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-sanitize" -j "$jobs" --output-on-failure -LE e2e
 
-echo "== thread sanitizer: the engine's tests, whose event layer runs a timer thread"
+echo "== thread sanitizer: the engine's event layer (a timer thread) and the score server (a writer thread)"
 cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQUORVEL_TSAN=ON
-cmake --build "$root/build-tsan" -j "$jobs" --target engine_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build-tsan" -R '^engine_tests$' --output-on-failure
+cmake --build "$root/build-tsan" -j "$jobs" --target engine_tests server_logic_tests server_process_tests quorvel-scores
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build-tsan" -R '^(engine_tests|server_logic_tests|server_process_tests)$' \
+  --output-on-failure
 
 echo "== fuzzing, ${fuzz_seconds} s per target"
 fuzz_work=$(mktemp -d)
