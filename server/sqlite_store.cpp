@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -47,10 +49,17 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
         throw std::runtime_error("the score database is read-only, so no score could be stored");
     }
     std::string mode;
-    {
+    // Of instances opening a new file at once, those that lose the race to
+    // switch it to WAL are told "busy" at once, without the busy wait.
+    for (int attempt = 0; attempt < 500 && mode.empty(); ++attempt) {
         Statement journal = Prepare("PRAGMA journal_mode=WAL");
-        if (sqlite3_step(journal.get()) == SQLITE_ROW && sqlite3_column_text(journal.get(), 0) != nullptr) {
+        int status = sqlite3_step(journal.get());
+        if (status == SQLITE_ROW && sqlite3_column_text(journal.get(), 0) != nullptr) {
             mode = reinterpret_cast<const char*>(sqlite3_column_text(journal.get(), 0));
+        } else if (status == SQLITE_BUSY) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } else {
+            break;
         }
     }
     if (mode != "wal") {
