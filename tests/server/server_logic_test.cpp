@@ -3,7 +3,6 @@
 #include "server/game_request.h"
 #include "server/score_page.h"
 #include "server/score_store.h"
-#include "server/score_writer.h"
 #include "server/server_options.h"
 #include "tests/server/server_process.h"
 
@@ -17,8 +16,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
-#include <map>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -399,53 +396,6 @@ TEST(PostgresStore, StoresAgainAfterTheConnectionBroke) {
     ASSERT_EQ(std::system(psql.c_str()), 0);
     store->AddAll({{"after", 2}});
     EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "after 2|before 1");
-}
-
-// A store whose first commit waits until the test lets it go, and whose
-// later commits fail; it writes down the names of each batch.
-struct HeldStore : ScoreStore {
-    struct Script {
-        std::vector<std::string> batches;
-        std::promise<void> entered, release;
-    };
-    explicit HeldStore(Script& script) : script(script), released(script.release.get_future()) {}
-    void AddAll(const std::vector<ScoreRecord>& scores) override {
-        script.batches.emplace_back();
-        for (const ScoreRecord& score : scores) {
-            script.batches.back() += score.name;
-        }
-        if (script.batches.size() > 1) {
-            throw std::runtime_error("disk full");
-        }
-        script.entered.set_value();
-        released.wait();
-    }
-    std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t) override { return {}; }
-    std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
-    int64_t Count() override { return 0; }
-    void Check() override {}
-    Script& script;
-    std::future<void> released;
-};
-
-TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
-    HeldStore::Script script;
-    std::map<std::string, std::string> outcomes;  // written on the writer's thread, read after it ended
-    {
-        ScoreWriter writer(std::make_unique<HeldStore>(script));
-        for (std::string name : {"A", "B", "C"}) {
-            writer.Submit({name, 1}, [&outcomes, name](const std::string& error) {
-                outcomes[name] = error.empty() ? "stored" : error;
-            });
-            if (name == "A") {
-                script.entered.get_future().wait();
-            }
-        }
-        script.release.set_value();
-    }  // what waits is stored before the writer stops
-    EXPECT_EQ(script.batches, (std::vector<std::string>{"A", "BC"}));
-    EXPECT_EQ(outcomes,
-              (std::map<std::string, std::string>{{"A", "stored"}, {"B", "disk full"}, {"C", "disk full"}}));
 }
 
 }  // namespace
