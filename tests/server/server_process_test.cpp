@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
@@ -73,6 +74,23 @@ TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
     EXPECT_NE(server->Log().find(" game rejected bad-checksum reply=list\n"), std::string::npos);
 }
 
+// A score the database refuses is not acknowledged: the game sees the
+// connection close. The next one is stored as usual.
+TEST_F(ScoreServer, AcknowledgesNoScoreTheDatabaseRefused) {
+    uint16_t port = Start();
+    sqlite3* db = nullptr;
+    sqlite3_open(Database().c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.score = 13"
+                           " BEGIN SELECT RAISE(ABORT, 'disk full'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(GameExchange(port, SaveLine("Bad", 13)), "");
+    EXPECT_EQ(GameExchange(port, SaveLine("Good", 14)), "Good|14!");
+    EXPECT_NE(server->Log().find(" game store-failed "), std::string::npos) << server->Log();
+}
+
 TEST_F(ScoreServer, ServesPagesAndRefusesOversizeRequests) {
     std::vector<ScoreRecord> scores;
     for (int i = 0; i < 120; ++i) {
@@ -115,16 +133,16 @@ TEST_F(ScoreServer, LetsEveryBadOrSlowClientGo) {
     uint16_t port = Start({"--deadline-ms", "600"});
     const struct {
         std::string bytes;
-        bool unanswered;  // closed at the deadline without a reply (the default deadline is 5 s)
+        std::string reply;  // empty: closed at the deadline unanswered (the default deadline is 5 s)
     } clients[] = {
-        {"", true},
-        {"GET /hwendel/quorvel/save.php?name=Slow", true},
-        {"GET /scores HTTP/1.1\r\nHost: x\r\n", true},
-        {SaveLine("NoZero", 5) + "\n", true},
-        {std::string("\0\0\0\0\n\0", 6), false},
-        {"GET /scores HTTP/9.9\r\n\r\n", false},
-        {"GET /scores HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false},
-        {SaveLine("A", 1) + "\n" + Zero + "trailing junk", false},  // the request before the junk is kept
+        {"", ""},
+        {"GET /hwendel/quorvel/save.php?name=Slow", ""},
+        {"GET /scores HTTP/1.1\r\nHost: x\r\n", ""},
+        {SaveLine("NoZero", 5) + "\n", ""},
+        {std::string("\0\0\0\0\n\0", 6), "!"},
+        {"GET /scores HTTP/9.9\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {"GET /scores HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {SaveLine("A", 1) + "\n" + Zero + "trailing junk", "A|1!"},  // the request before the junk is kept
     };
     std::vector<Connection> connections;
     for (const auto& client : clients) {
@@ -135,7 +153,9 @@ TEST_F(ScoreServer, LetsEveryBadOrSlowClientGo) {
     for (std::size_t i = 0; i < connections.size(); ++i) {
         bool closed = false;
         std::string reply = connections[i].Read(4s, &closed);
-        EXPECT_TRUE(closed && (reply.empty() || !clients[i].unanswered)) << clients[i].bytes;
+        EXPECT_TRUE(closed) << clients[i].bytes;
+        EXPECT_EQ(reply.substr(0, clients[i].reply.size()), clients[i].reply) << clients[i].bytes;
+        EXPECT_EQ(reply.empty(), clients[i].reply.empty()) << clients[i].bytes;
     }
 
     // The deadline is for the whole request, not for each read.
