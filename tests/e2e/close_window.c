@@ -2,34 +2,24 @@
  * close button does, with a WM_DELETE_WINDOW client message. The test X
  * server runs no window manager, so nothing else would send it. */
 #include <X11/Xlib.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: close_window WINDOW-ID\n");
-        return 2;
-    }
-    char* end = NULL;
-    unsigned long window = strtoul(argv[1], &end, 0);
-    if (end == argv[1] || *end != '\0') {
-        fprintf(stderr, "close_window: not a window id: %s\n", argv[1]);
-        return 2;
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = argc == 2 ? XOpenDisplay(NULL) : NULL;
     if (display == NULL) {
-        fprintf(stderr, "close_window: cannot open the display\n");
-        return 1;
+        fprintf(stderr, "usage: close_window WINDOW-ID, with a display to open\n");
+        return 2;
     }
+    const Window window = strtoul(argv[1], NULL, 0);
     XEvent event = {0};
     event.xclient.type = ClientMessage;
-    event.xclient.window = (Window)window;
+    event.xclient.window = window;
     event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
     event.xclient.format = 32;
     event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
     event.xclient.data.l[1] = CurrentTime;
-    Status sent = XSendEvent(display, (Window)window, False, NoEventMask, &event);
+    Status sent = XSendEvent(display, window, False, NoEventMask, &event);
     XSync(display, False);
     XCloseDisplay(display);
     return sent ? 0 : 1;

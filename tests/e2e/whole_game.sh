@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The whole program: a game played with the mouse (the build and hire menu, an
 # office, three elves hired, a woodworker staffed from the free-elves panel
-# until wood comes in, an information panel, the quit menu) and run to the end
-# of its clock, sped up; the end-of-game screen, where a name typed with a space (after a held Backspace
+# until wood comes in) and run to the end of its clock, sped up; the
+# end-of-game screen, where a name typed with a space (after a held Backspace
 # cleared a first try) goes to the real score server and its list comes back;
-# then every way out of a game: Escape, the window's close button, "Quit to
-# main menu" while placing a building, and "Quit to desktop".
+# then a second game on a fresh map, left by "Quit to desktop". (The other ways
+# out of a game, the quit menu and the information panel are the play state's
+# and the economy's unit tests; Escape back to the menu is app_shell.sh's.)
 #   whole_game.sh <game dir> <score server> [LeakSanitizer suppressions | haproxy]
 # With suppressions, the game is the sanitizer build's: the test also fails on
 # any AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer report.
@@ -13,25 +14,21 @@
 # one PostgreSQL (tests/server/cluster.sh) instead of one server on SQLite.
 # With E2E_SCREENSHOTS set to a folder, the game in progress is saved there.
 . "$(dirname "$0")/lib.sh"
-server_binary=$2
 suppressions=${3:-}
-through_haproxy=
-[ "$suppressions" != haproxy ] || { through_haproxy=1 && suppressions=; }
 LIST_TOP=75
 ROW_HEIGHT=20
 
 e2e_setup "$1" 540
 e2e_extract_pictures
-if [ -n "$through_haproxy" ]; then
+if [ "$suppressions" = haproxy ]; then
+  suppressions=
   . "$(dirname "$0")/../server/cluster.sh"
-  cluster_start "$server_binary" "$WORK/cluster"
+  cluster_start "$2" "$WORK/cluster"
   PORT=$CLUSTER_PORT
   stored_scores() { "$pg_bin/psql" -qAtX "$DB_URI" -c "SELECT name || '|' || score FROM scores"; }
-  server_logs=("$WORK"/cluster/instance*.log)
 else
-  e2e_start_server "$server_binary"
+  e2e_start_server "$2"
   stored_scores() { sqlite3 "$DB" "SELECT name || '|' || score FROM scores"; }
-  server_logs=("$WORK/server.err")
 fi
 
 # The game's clock: real time while it is played, then 25 times as fast
@@ -58,8 +55,7 @@ else
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     -- -server "127.0.0.1:$PORT"
 fi
-e2e_window
-e2e_wait_menu 0 60
+e2e_to_menu
 e2e_step "a game with orders"
 e2e_begin
 e2e_shot "$WORK/map0.png"
@@ -68,18 +64,15 @@ e2e_shot "$WORK/map0.png"
 cell_x() { echo $((32 * $1 + 16)); }
 cell_y() { echo $((32 * $1 + 48)); }
 
-# cells_around <column> <row>: map cells by their distance from the given one.
+# cells_around <column> <row>: the 49 map cells nearest to the given one,
+# nearest first.
 cells_around() {
-  local c r d
-  for d in 0 1 2 3; do
-    for c in $(seq $(($1 - d)) $(($1 + d))); do
-      for r in $(seq $(($2 - d)) $(($2 + d))); do
-        [ "$c" -ge 0 ] && [ "$c" -lt 20 ] && [ "$r" -ge 0 ] && [ "$r" -lt 14 ] || continue
-        local dc=$((c - $1)) dr=$((r - $2))
-        [ ${dc#-} -eq $d ] || [ ${dr#-} -eq $d ] && echo "$c $r"
-      done
+  local c r
+  for c in $(seq 0 19); do
+    for r in $(seq 0 13); do
+      echo "$(((c - $1) ** 2 + (r - $2) ** 2)) $c $r"
     done
-  done
+  done | sort -s -n -k1,1 | head -n 49 | cut -d' ' -f2-
 }
 
 # changed <reference png> <x> <y> <width> <height>: the window differs there.
@@ -136,25 +129,9 @@ e2e_click 500 442
 e2e_click "$(cell_x "${wood[0]}")" "$(cell_y "${wood[1]}")"
 e2e_wait_for 30 changed "$WORK/map0.png" 359 4 80 24
 
-# The woodworker's information panel: one tile right of and below it, pushed
-# back onto the screen; a click elsewhere closes it.
-panel_x=$((32 * (wood[0] + 1)))
-panel_y=$((32 * (wood[1] + 2)))
-[ $((panel_x + 210)) -gt 640 ] && panel_x=430
-[ $((panel_y + 146)) -gt 480 ] && panel_y=334
+# The README's picture: the woodworker's information panel open.
 e2e_click "$(cell_x "${wood[0]}")" "$(cell_y "${wood[1]}")"
-e2e_wait_for 3 e2e_pixel_is $panel_x $panel_y 200 0 0
-e2e_wait_for 3 e2e_pixel_is $((panel_x + 205)) $((panel_y + 140)) 128 0 0
-[ -z "${E2E_SCREENSHOTS:-}" ] || cp "$WORK/pixel.png" "$E2E_SCREENSHOTS/game.png"
-e2e_click $((wood[0] < 10 ? 600 : 20)) 460
-e2e_pixel_is $((panel_x + 205)) $((panel_y + 140)) 128 0 0 && e2e_fail "the information panel did not close"
-
-# The quit menu: the pressed button exactly while it is open.
-e2e_click 50 10
-e2e_wait_for 3 e2e_in_game down
-e2e_wait_for 3 e2e_pixel_is 6 50 200 0 0
-e2e_click 50 10
-e2e_wait_for 3 e2e_in_game
+[ -z "${E2E_SCREENSHOTS:-}" ] || e2e_shot "$E2E_SCREENSHOTS/game.png"
 
 e2e_step "waiting for the end of the clock"
 # The clock jumps ahead; the game counts at most one second a frame, so it
@@ -173,8 +150,6 @@ xdotool keyup --window "$WINDOW" BackSpace
 sleep 0.5
 e2e_type_burst shift+a n n space shift+l e e
 sleep 0.5
-e2e_shot "$WORK/name.png"
-[ "$(differs "$WORK/name.png" 40 370 200 $ROW_HEIGHT)" != 0 ] || e2e_fail "no name shown"
 e2e_key Return
 sleep 0.5
 e2e_key Return
@@ -184,37 +159,19 @@ question_gone() { e2e_shot "$WORK/result.png" 2>/dev/null && [ "$(differs "$WORK
 e2e_wait_for 30 question_gone
 sleep 0.5
 e2e_shot "$WORK/result.png"
-# A fresh server holds exactly this game's record: one row, name and score.
+# A fresh server holds exactly this game's record, and its list shows it
+# (where each text of the screen stands is the screen's unit test).
 [ "$(differs "$WORK/result.png" 330 $LIST_TOP 180 $ROW_HEIGHT)" != 0 ] || e2e_fail "no name in the list"
 [ "$(differs "$WORK/result.png" 520 $LIST_TOP 120 $ROW_HEIGHT)" != 0 ] || e2e_fail "no score in the list"
-[ "$(differs "$WORK/result.png" 300 $((LIST_TOP + ROW_HEIGHT)) 340 $((400 - LIST_TOP - ROW_HEIGHT)))" = 0 ] ||
-  e2e_fail "more than one row in the list"
-[ "$(differs "$WORK/result.png" 0 300 390 120)" = 0 ] || e2e_fail "question or failure shown"
 stored=$(stored_scores)
 [[ "$stored" =~ ^Ann\ Lee\|[0-9]+$ ]] || e2e_fail "the server stored: $stored"
-grep -q " game stored name=Ann+Lee score=${stored#*|} reply=list$" "${server_logs[@]}" ||
-  e2e_fail "the server did not log the game's request"
 e2e_key Escape
 
-e2e_step "ways out of a game"
-# Every way out of a game: Escape and the close button lead back to the main
-# menu; so does "Quit to main menu", even while a building is being placed;
-# "Quit to desktop" ends the program.
+e2e_step "a second game, then quit to desktop"
 e2e_begin
-# A fresh game draws a fresh map.
 e2e_shot "$WORK/map1.png"
 [ "$(e2e_differing "$WORK/map1.png" "$WORK/map0.png" 0 32 640 448)" != "0" ] ||
   e2e_fail "the second game shows the first game's map"
-e2e_key Escape
-e2e_begin
-e2e_close
-e2e_begin
-e2e_running || e2e_fail "closing the window during play ended the program"
-e2e_click 400 100 3
-e2e_click 450 113
-e2e_click 50 10
-e2e_click 100 45
-e2e_begin
 e2e_click 50 10
 e2e_click 100 70
 e2e_expect_clean_exit 120

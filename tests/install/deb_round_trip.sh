@@ -37,8 +37,7 @@ chmod o+x "$WORK"
 GAME=/usr/games/quorvel
 e2e_start setpriv --pdeathsig KILL --reuid=nobody --regid=nogroup --clear-groups \
   env -u XDG_CACHE_HOME HOME="$player" XDG_RUNTIME_DIR="$player" --
-e2e_window
-e2e_key x
+e2e_to_menu
 e2e_begin
 e2e_key Escape
 e2e_wait_menu 0
