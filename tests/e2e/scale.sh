@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game on a large screen: at -scale 2 the window is 1280 x 960, every game
-# pixel a sharp 2 x 2 block, and the picture halved equals the 640 x 480
-# window's (the pointer is mapped back by SDL itself). A full screen shows no
-# colour the picture does not hold (no blur).
+# pixel a sharp 2 x 2 block, the picture halved equals the 640 x 480 window's,
+# and a right click at window point (2x, 2y) opens the build menu at game point
+# (x, y). A full screen shows no colour the picture does not hold (no blur).
 #   scale.sh <game dir>
 # With E2E_SCREENSHOTS set to a folder, the 2x main menu is saved there.
 . "$(dirname "$0")/lib.sh"
@@ -29,6 +29,12 @@ e2e_shot "$WORK/menu2.png"
 convert "$WORK/menu2.png" -sample 200% "$WORK/blocks.png"
 [ "$(e2e_differing "$WORK/whole.png" "$WORK/blocks.png")" = 0 ] || e2e_fail "game pixels are not sharp 2 x 2 blocks"
 [ -z "${E2E_SCREENSHOTS:-}" ] || cp "$WORK/whole.png" "$E2E_SCREENSHOTS/menu-2x.png"
+
+# The pointer is mapped back: a right click at window point (800, 200) opens
+# the build menu at game point (400, 100).
+e2e_begin
+e2e_click 800 200 3
+e2e_wait_for 3 e2e_pixel_is 400 100 200 0 0
 
 e2e_step "full screen"
 # Without a window manager the window keeps its size and shows a part of the

@@ -4,9 +4,10 @@
 # until wood comes in) and run to the end of its clock, sped up; the
 # end-of-game screen, where a name typed with a space (after a held Backspace
 # cleared a first try) goes to the real score server and its list comes back;
-# then a second game on a fresh map, left by "Quit to desktop". (The other ways
-# out of a game, the quit menu and the information panel are the play state's
-# and the economy's unit tests; Escape back to the menu is app_shell.sh's.)
+# then a second game on a fresh map and the ways out of a game: Escape, the
+# window's close button and "Quit to desktop". (Quitting to the main menu, the
+# quit menu and the information panel are the play state's and the economy's
+# unit tests.)
 #   whole_game.sh <game dir> <score server> [LeakSanitizer suppressions | haproxy]
 # With suppressions, the game is the sanitizer build's: the test also fails on
 # any AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer report.
@@ -167,11 +168,17 @@ stored=$(stored_scores)
 [[ "$stored" =~ ^Ann\ Lee\|[0-9]+$ ]] || e2e_fail "the server stored: $stored"
 e2e_key Escape
 
-e2e_step "a second game, then quit to desktop"
+e2e_step "ways out of a game"
+# Escape and the window's close button lead back to the main menu; "Quit to
+# desktop" ends the program.
 e2e_begin
 e2e_shot "$WORK/map1.png"
 [ "$(e2e_differing "$WORK/map1.png" "$WORK/map0.png" 0 32 640 448)" != "0" ] ||
   e2e_fail "the second game shows the first game's map"
+e2e_key Escape
+e2e_begin
+"$CLOSE_WINDOW" "$WINDOW"
+e2e_begin
 e2e_click 50 10
 e2e_click 100 70
 e2e_expect_clean_exit 120
