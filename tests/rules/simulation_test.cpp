@@ -243,7 +243,7 @@ TEST_F(SimulationTest, GeologistOnlyExploresWhereItStopsAndFinishesWhenAllIsKnow
     // No find anywhere; the first choice is the first of the two tiles left: column 0 counts too.
     std::srand(SeedFor({{10, 3}, {2, 1}, {10, 3}, {1, 0}, {10, 3}}));
     geologist.Update(economy);
-    EXPECT_TRUE(geologist.dx == -13 && geologist.dy == -13);
+    ASSERT_TRUE(geologist.dx == -13 && geologist.dy == -13) << "it must not walk off the map";
     for (int i = 0; i < 13; ++i) {
         geologist.Update(economy);
     }
