@@ -60,7 +60,9 @@ TEST_F(PlayMenusTest, BuildMenuLabelsAndHoverBandsWithGapsAndAShorterMineBand) {
         EXPECT_EQ(HoverAt(x + 50, top, hover), -1) << entry;
         EXPECT_TRUE(PixelIs(x + 205, top + 1, DarkRed)) << "no highlight off the entries";
         EXPECT_EQ(HoverAt(x + 50, top + 1, hover), entry);
-        EXPECT_TRUE(PixelIs(x + 205, top, HighlightRed) && PixelIs(x + 205, bottom, HighlightRed)) << entry;
+        EXPECT_TRUE(PixelIs(x + 205, top, HighlightRed) && PixelIs(x + 205, bottom, HighlightRed) &&
+                    PixelIs(x + 2, top, FrameRed))
+            << entry;
         EXPECT_TRUE(PixelIs(x + 205, bottom + 1, entry == 9 ? FrameRed : DarkRed)) << entry;
         EXPECT_EQ(HoverAt(x + 50, bottom - 1, hover), entry);
         EXPECT_EQ(HoverAt(x + 50, bottom, hover), -1) << entry;
@@ -72,7 +74,8 @@ TEST_F(PlayMenusTest, BuildMenuLabelsAndHoverBandsWithGapsAndAShorterMineBand) {
     }
 }
 
-TEST_F(PlayMenusTest, BuildingEntriesCloseTheMenuHireEntriesKeepItOpen) {
+// That the hire entries keep the menu open, the order results' table shows.
+TEST_F(PlayMenusTest, BuildingEntriesCloseTheMenuAndStartThePreview) {
     StartGame();
     Press(100, 100, SDL_BUTTON_RIGHT);
     Frame();
@@ -80,8 +83,6 @@ TEST_F(PlayMenusTest, BuildingEntriesCloseTheMenuHireEntriesKeepItOpen) {
     Click(150, 126);  // between two entries
     EXPECT_TRUE(state->buildMenuOpen);
     EXPECT_FALSE(state->economy.freeElvesPanelOpen || state->economy.placing);
-    Click(150, 100 + 3 + 24 * 6 + 10);  // "Hire worker"
-    EXPECT_TRUE(state->buildMenuOpen);
     Click(150, 100 + 3 + 24 * 5 + 10);  // "Build mine", the last building entry
     EXPECT_FALSE(state->buildMenuOpen);
     EXPECT_EQ(state->buildMenuHover, -1);

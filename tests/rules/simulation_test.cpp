@@ -237,21 +237,21 @@ TEST_F(SimulationTest, GeologistFindsOnlyWhereNoBuildingStarts) {
 }
 
 TEST_F(SimulationTest, GeologistOnlyExploresWhereItStopsAndFinishesWhenAllIsKnown) {
-    Elf& geologist = economy.elves[AddElf(Geologist, 0, 0)];
+    Elf& geologist = economy.elves[AddElf(Geologist, 13, 13)];
     geologist.explored.fill(1);
-    geologist.explored[0] = geologist.explored[Tile(5, 5)] = geologist.explored[Tile(19, 13)] = 0;
-    // No find anywhere; the first choice is the second of the two tiles left.
-    std::srand(SeedFor({{10, 3}, {2, 2}, {10, 3}, {1, 0}, {10, 3}}));
+    geologist.explored[0] = geologist.explored[Tile(5, 5)] = geologist.explored[Tile(13, 13)] = 0;
+    // No find anywhere; the first choice is the first of the two tiles left: column 0 counts too.
+    std::srand(SeedFor({{10, 3}, {2, 1}, {10, 3}, {1, 0}, {10, 3}}));
     geologist.Update(economy);
-    EXPECT_TRUE(geologist.dx == 19 && geologist.dy == 13);
-    for (int i = 0; i < 19; ++i) {
+    ASSERT_TRUE(geologist.dx == -13 && geologist.dy == -13) << "it must not walk off the map";
+    for (int i = 0; i < 13; ++i) {
         geologist.Update(economy);
     }
-    ASSERT_TRUE(geologist.AtTarget() && geologist.x == 19 && geologist.y == 13);
+    ASSERT_TRUE(geologist.AtTarget() && geologist.x == 0 && geologist.y == 0);
     EXPECT_FALSE(geologist.explored[Tile(5, 5)]) << "a tile walked over stays unexplored";
     geologist.Update(economy);
-    EXPECT_TRUE(geologist.dx == -14 && geologist.dy == -8) << "back to the tile it only passed";
-    for (int i = 0; i < 15; ++i) {
+    EXPECT_TRUE(geologist.dx == 5 && geologist.dy == 5) << "back to the tile it only passed";
+    for (int i = 0; i < 6; ++i) {
         geologist.Update(economy);
     }
     EXPECT_EQ(geologist.searchState, Elf::Finished);

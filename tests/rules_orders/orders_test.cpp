@@ -60,6 +60,7 @@ const std::vector<OrderCase> OrderCases = {
     {"a foundry without its staff", 0, 0, 1, 1, PickFoundry, 4, 16, 2, 0, "route=-1 "},
     {"a mine for a foundry", 0, 0, 0, 1, PickFoundry, 4, 12, 7, 0, "route=-1 "},
     {"a carrier without a mine", 0, 0, 0, 1, PickFoundry, -1, 16, 2, 0, "route=-1 "},
+    {"a carrier whose mine is past the list", 0, 0, 0, 1, PickFoundry, 7, 16, 2, 0, "route=-1 "},
     {"the foundry chosen", 0, 0, 0, 1, PickFoundry, 4, 16, 2, 1, "route=-1 carrier's=12,7 mine 4 foundry 5 on route carriers=1 "},
 };
 // clang-format on
@@ -221,8 +222,9 @@ TEST_F(OrdersTest, ABlockedTileRefusesTheSpotAndShowsARedCross) {
         economy.DrawPreview(screen.Screen(), map);
         const int px = 32 * column;
         const int py = 32 * (row + 1);
-        // (29, 28) lies on one of the three strokes only.
-        for (const auto& [x, y] : std::vector<std::pair<int, int>>{{10, 10}, {11, 10}, {10, 22}, {29, 28}}) {
+        // (29, 28), (31, 0) and (20, 13) lie on one of the six strokes only.
+        for (const auto& [x, y] :
+             std::vector<std::pair<int, int>>{{10, 10}, {11, 10}, {10, 22}, {29, 28}, {31, 0}, {20, 13}}) {
             EXPECT_EQ(SameColour(PixelColour(screen.Screen(), px + x, py + y), SDL_Color{255, 0, 0, 0}),
                       blocked);
         }
