@@ -8,10 +8,8 @@
 #include "tools/package_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -129,17 +127,6 @@ TEST(Content, TileListHasOpaqueGroundsAndObjectsKeyedOnTheirCorner) {
         }
     }
     EXPECT_GE(std::min(grounds, objects), 3);
-}
-
-TEST(ArtGenerator, RefusesABrokenSheetWithItsLineAndWritesNothing) {
-    WriteFileBytes("broken.txt", "picture bad.png 2 2\n..\n.?\n");
-    mkdir("refused", 0755);
-    EXPECT_NE(std::system((std::string("'") + ART_GENERATOR + "' --palette '" + ART_PALETTE + "' --font '" +
-                           ART_FONT + "' --out refused broken.txt 2> refusal.txt")
-                              .c_str()),
-              0);
-    EXPECT_NE(ReadFileBytes("refusal.txt").find("broken.txt:3"), std::string::npos);
-    EXPECT_FALSE(FileExists("refused/bad.png"));
 }
 
 TEST(PackageWriter, PacksNamesOfUpTo63BytesWithAnyKey) {

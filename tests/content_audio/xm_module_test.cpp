@@ -63,7 +63,6 @@ TEST(XmModule, NotesSoundAtTheirPitchAndTheSongLoopsToItsRestart) {
 }
 
 TEST(XmModule, ModulesTheFormatCannotHoldAreRefused) {
-    EXPECT_NO_THROW(xm::Write(TwoNoteModule()));
     void (*const spoils[])(xm::Module&) = {
         [](xm::Module& m) { m.order.push_back(2); },
         [](xm::Module& m) { m.order.clear(); },

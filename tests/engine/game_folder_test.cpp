@@ -24,13 +24,12 @@ class GameFolderTest : public ::testing::Test {
     const std::string cache = root + "/cache/home";
 };
 
-TEST_F(GameFolderTest, AWritableProgramFolderIsUsedAsItIs) {
-    const GameFolder folder = PrepareGameFolder(program, true, cache);
-    EXPECT_EQ(folder.path + folder.problem, program);
-    EXPECT_FALSE(fs::exists(root + "/cache"));
-}
-
 TEST_F(GameFolderTest, AnInstalledGameWorksInAPrivateFolderWhoseDataIsTheInstalledOne) {
+    // Not so a game that may write to its own folder.
+    const GameFolder writable = PrepareGameFolder(program, true, cache);
+    EXPECT_EQ(writable.path + writable.problem, program);
+    EXPECT_FALSE(fs::exists(root + "/cache"));
+
     const GameFolder folder = PrepareGameFolder(program, false, cache);
     EXPECT_EQ(folder.path + folder.problem, cache + "/quorvel");
     for (const std::string& made : {root + "/cache", cache, cache + "/quorvel"}) {

@@ -36,7 +36,6 @@ TEST(Package, ReadsHandMadeBytes) {
     EXPECT_EQ(ExtractToString(package, "b"), "b");
     EXPECT_EQ(ExtractToString(package, "a"), std::string("\xFC\x00\x41", 3));
     EXPECT_EQ(ExtractToString(package, "b"), "b") << "positions come from the directory every time";
-    EXPECT_EQ(package.Sizes()[0], 3);
 }
 
 TEST(Package, NamesAreExactAndTheFirstDuplicateWins) {
@@ -52,8 +51,6 @@ TEST(Package, NamesAreExactAndTheFirstDuplicateWins) {
     package.Open("none.rkp");
     EXPECT_EQ(package.Names().size(), 0u);
     EXPECT_THROW(package.Extract("start.png"), FileLoadingFailed) << "reopening forgets the old directory";
-    package.Close();
-    EXPECT_FALSE(package.IsOpen());
 }
 
 TEST(Package, TheScratchFileIsSharedAndDeletedOnClose) {

@@ -1,6 +1,7 @@
 #include "engine/sound.h"
 
 #include "tests/support/test_support.h"
+#include "tools/audio/wave_file.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -8,25 +9,13 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-
-namespace {
-
-// A tenth of a second of 16-bit mono silence as a WAV file.
-std::string TinyWav() {
-    auto le = [](uint32_t v, int bytes) { return std::string(reinterpret_cast<const char*>(&v), bytes); };
-    const std::string samples(4410, '\0');
-    return "RIFF" + le(36 + samples.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(22050, 4) +
-           le(44100, 4) + le(2, 2) + le(16, 2) + "data" + le(samples.size(), 4) + samples;
-}
-
-}  // namespace
+#include <vector>
 
 // Without a device the output falls back to silence; it can be started again after stopping.
 // Before it starts nothing loads, and null handles are harmless throughout.
 TEST(Sound, WithoutADeviceSoundsStillLoadSilently) {
     ASSERT_EQ(SDL_Init(0), 0);
-    WriteFileBytes("pop.wav", TinyWav());
+    WriteFileBytes("pop.wav", audio::EncodeWave(std::vector<int16_t>(2205), 22050));  // 0.1 s of silence
     EXPECT_EQ(LoadSample("pop.wav"), nullptr);
     EXPECT_EQ(LoadSong("pop.wav"), nullptr);
     PlaySong(nullptr);

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -54,9 +53,13 @@ class TileMapTest : public ::testing::Test {
     ScreenGuard screen;
 };
 
-// Columns outer, rows inner, column before row for an object: one seed gives one map.
-TEST_F(TileMapTest, ASeedNamesOneMap) {
-    WriteTiles("rock.bmp|no|x\ngrass.bmp|yes|x\ntree.bmp|no|x\nsand.bmp|ok|x");
+// Columns outer, rows inner, column before row for an object: one seed gives one map. Each cell
+// shows its ground, then its object with its key: the rock is opaque and larger than its cell, and
+// the cells drawn after it (below, to the right) paint over the overflow; the tree's magenta corner
+// is transparent ("nonbg").
+TEST_F(TileMapTest, ASeedNamesOneMapDrawnCellByCell) {
+    WriteTiles("rock.bmp|no|opaque\ngrass.bmp|yes|x\ntree.bmp|no|nonbg\nsand.bmp|ok|x",
+               {{"rock.bmp", MagentaCornered(Rock, 40)}, {"tree.bmp", MagentaCornered(Tree, 32)}});
     TileMap map;
     auto expectCells = [&map](const std::vector<uint32_t>& ground, const std::vector<uint32_t>& objects) {
         for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
@@ -93,41 +96,29 @@ TEST_F(TileMapTest, ASeedNamesOneMap) {
         objects[c * MapRows + r] = drawKind(false);
     }
     expectCells(ground, objects);
+
+    // Grass and sand look alike; rock is kind 0.
+    SDL_Surface* s = screen.Screen();
+    SDL_FillRect(s, nullptr, 0);
+    map.Draw(s);
+    for (int cell = 0; cell < MapColumns * MapRows; ++cell) {
+        const int x = 32 * (cell / MapRows);
+        const int y = 32 + 32 * (cell % MapRows);
+        const SDL_Color shown = objects[cell] == TileMap::NoObject ? Grass : objects[cell] == 0 ? Rock : Tree;
+        ASSERT_TRUE(AnyPixel(s, x + 20, y + 20, x + 20, y + 20, shown)) << cell;
+        ASSERT_TRUE(AnyPixel(s, x, y, x, y, objects[cell] == 0 ? Magenta : Grass)) << cell;
+    }
+    EXPECT_FALSE(AnyPixel(s, 0, 31, 639, 31, Grass)) << "the top bar stays untouched";
+
     // Generating again over a loaded map replaces the objects instead of adding to them.
+    std::srand(1);
+    map.Generate();
     std::srand(2024);
     map.Generate();
     expectCells(ground, objects);
     map.Clear();
     EXPECT_TRUE(map.Kinds().empty());
     expectCells(none, none);
-}
-
-// The rock is opaque and larger than its cell: the cells drawn after it (below, to the
-// right) paint over the overflow. The tree's magenta corner is transparent ("nonbg").
-TEST_F(TileMapTest, DrawsCellByCellGroundThenObjectWithTheirKeys) {
-    WriteTiles("grass.bmp|yes|x\nrock.bmp|no|opaque\ntree.bmp|no|nonbg",
-               {{"rock.bmp", MagentaCornered(Rock, 40)}, {"tree.bmp", MagentaCornered(Tree, 32)}});
-    TileMap map;
-    std::srand(11);
-    map.Load();
-    SDL_Surface* s = screen.Screen();
-    SDL_FillRect(s, nullptr, 0);
-    map.Draw(s);
-    int objects = 0;
-    for (int c = 0; c < MapColumns; ++c) {
-        for (int r = 0; r < MapRows; ++r) {
-            const int x = 32 * c;
-            const int y = 32 + 32 * r;
-            const uint32_t object = map.ObjectAt(c, r);
-            objects += object != TileMap::NoObject ? 1 : 0;
-            const SDL_Color shown = object == TileMap::NoObject ? Grass : object == 1 ? Rock : Tree;
-            ASSERT_TRUE(AnyPixel(s, x + 20, y + 20, x + 20, y + 20, shown)) << c << "," << r;
-            ASSERT_TRUE(AnyPixel(s, x + 2, y + 2, x + 2, y + 2, object == 1 ? Magenta : Grass))
-                << c << "," << r;
-        }
-    }
-    EXPECT_GT(objects, 0);
-    EXPECT_FALSE(AnyPixel(s, 0, 31, 639, 31, Grass)) << "the top bar stays untouched";
 }
 
 // Only a lower-case "no" makes an object kind ("No" and "NO" are ground); extra fields,
@@ -147,16 +138,11 @@ TEST_F(TileMapTest, ListsAreReadExactlyAndThoseThatCannotMakeAMapAreRefused) {
         EXPECT_EQ(FailureText([&map] { map.Load(); }), refusal) << list;
         EXPECT_FALSE(FileExists("tileinfo.tmp") || FileExists("temp.tmp"));
     }
-    TileMap empty;
-    EXPECT_THROW(empty.Generate(), std::runtime_error);
 }
 
+// The package's own failures pass through; a missing package is the package's test.
 TEST_F(TileMapTest, LoadingFailuresNameWhatFailed) {
     TileMap map;
-    std::remove("data/tiles.rkp");
-    EXPECT_EQ(FailureText([&map] { map.Load(); }),
-              "Failed to load file \"data/tiles.rkp\". Read-mode opening failed.");
-
     WriteTiles("grass.bmp|yes|x\nmissing.bmp|no|x");
     EXPECT_EQ(FailureText([&map] { map.Load(); }),
               "Failed to load file \"missing.bmp\". Not found inside package.");
