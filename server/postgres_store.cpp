@@ -171,15 +171,15 @@ PostgresScoreStore::Result PostgresScoreStore::Read(const std::string& sql,
     }
 }
 
-void PostgresScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
+std::vector<bool> PostgresScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
     if (scores.empty()) {
-        return;
+        return {};
     }
     for (int attempt = 1;; ++attempt) {
         try {
             Connection(true);
             Store(scores);
-            return;
+            return std::vector<bool>(scores.size(), true);
         } catch (const ConnectionLost& lost) {
             if (attempt == 3) {
                 throw std::runtime_error(lost.what());
@@ -291,3 +291,13 @@ int64_t PostgresScoreStore::Count() {
 void PostgresScoreStore::Check() {
     Count();
 }
+
+// Placeholders until the moderation tables exist.
+uint64_t PostgresScoreStore::ChangeCount() { throw std::runtime_error("not available yet"); }
+void PostgresScoreStore::AddRefused(const std::vector<RefusedScore>&) { throw std::runtime_error("not available yet"); }
+std::vector<RefusedScore> PostgresScoreStore::LatestRefused(int64_t) { throw std::runtime_error("not available yet"); }
+std::vector<ListedScore> PostgresScoreStore::List(bool, int64_t) { throw std::runtime_error("not available yet"); }
+bool PostgresScoreStore::SetHidden(int64_t, bool) { throw std::runtime_error("not available yet"); }
+bool PostgresScoreStore::Ban(const std::string&) { throw std::runtime_error("not available yet"); }
+bool PostgresScoreStore::Unban(const std::string&) { throw std::runtime_error("not available yet"); }
+void PostgresScoreStore::Backup(const std::string&) { throw std::runtime_error("not available yet"); }

@@ -23,11 +23,19 @@ class PostgresScoreStore : public ScoreStore {
     PostgresScoreStore(const PostgresScoreStore&) = delete;
     PostgresScoreStore& operator=(const PostgresScoreStore&) = delete;
 
-    void AddAll(const std::vector<ScoreRecord>& scores) override;
+    std::vector<bool> AddAll(const std::vector<ScoreRecord>& scores) override;
     std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
     void Check() override;
+    uint64_t ChangeCount() override;
+    void AddRefused(const std::vector<RefusedScore>& refused) override;
+    std::vector<RefusedScore> LatestRefused(int64_t count) override;
+    std::vector<ListedScore> List(bool latest, int64_t count) override;
+    bool SetHidden(int64_t id, bool hidden) override;
+    bool Ban(const std::string& name) override;
+    bool Unban(const std::string& name) override;
+    void Backup(const std::string& file) override;
 
   private:
     struct FinishConnection {

@@ -9,37 +9,72 @@
 #include <vector>
 
 // One connection to the scores' storage, used by one thread at a time. The
-// server opens one for its writer thread and one for reads. Both back ends
-// keep the same schema: table scores (id, name, score, received) with an
-// index on (score DESC, id ASC), and table score_count holding the total.
+// server opens one for its writer thread and others for reads; the operator's
+// moderation commands open their own, also while servers run. Both back ends
+// keep the same schema: table scores (id, name, score, received, hidden) with
+// an index on (score DESC, id ASC), table score_count holding the total of
+// scores shown, the names banned and the refused scores.
 class ScoreStore {
   public:
     virtual ~ScoreStore() = default;
 
     // Stores every score in one transaction and returns only after the commit
-    // has returned (synced to disk). Throws std::runtime_error when it did not
-    // commit: then none of them may be acknowledged. A commit whose outcome is
-    // unknown is never retried as if it had failed or succeeded.
-    virtual void AddAll(const std::vector<ScoreRecord>& scores) = 0;
+    // has returned (synced to disk). A score under a banned name is not
+    // stored but kept as refused ("banned") in the same transaction. Returns,
+    // for each score in order, whether it was stored. Throws
+    // std::runtime_error when it did not commit: then none of them may be
+    // acknowledged. A commit whose outcome is unknown is never retried as if
+    // it had failed or succeeded.
+    virtual std::vector<bool> AddAll(const std::vector<ScoreRecord>& scores) = 0;
 
-    // Up to `count` scores from the highest down (equal scores in arrival
-    // order), strictly after `after` when given: keyset paging, no OFFSET.
+    // Up to `count` shown (not hidden) scores from the highest down (equal
+    // scores in arrival order), strictly after `after` when given: keyset
+    // paging, no OFFSET.
     virtual std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) = 0;
 
-    // Up to `count` scores ranked just above `before`, highest first: the
-    // page in front of the one that starts at `before`.
+    // Up to `count` shown scores ranked just above `before`, highest first:
+    // the page in front of the one that starts at `before`.
     virtual std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) = 0;
 
-    // How many scores are stored, kept by a counter updated in the same
-    // transaction as the inserts.
+    // How many scores are shown, kept by a counter updated in the same
+    // transaction as the inserts, hides and shows.
     virtual int64_t Count() = 0;
 
-    // Throws std::runtime_error when the database does not answer.
+    // Throws std::runtime_error when the database does not answer, or is no
+    // longer the one opened (an SQLite file deleted or replaced).
     virtual void Check() = 0;
+
+    // A number that changes whenever what Best returns may have changed,
+    // through this connection or any other, on any instance. Cheap enough to
+    // ask before every game's reply: never a round trip to a database server.
+    virtual uint64_t ChangeCount() = 0;
+
+    // Keeps refused scores for the operator; beyond a bound the oldest go.
+    virtual void AddRefused(const std::vector<RefusedScore>& refused) = 0;
+    // The latest `count` refused scores, newest first.
+    virtual std::vector<RefusedScore> LatestRefused(int64_t count) = 0;
+
+    // Moderation. The best (or the latest) `count` scores, hidden ones included.
+    virtual std::vector<ListedScore> List(bool latest, int64_t count) = 0;
+    // Hides or shows one score; false when there is no score with that id.
+    virtual bool SetHidden(int64_t id, bool hidden) = 0;
+    // A banned name's scores are hidden and its new scores refused; unbanning
+    // shows again the scores the ban hid (not those hidden one by one).
+    // False when the name already was (or was not) banned.
+    virtual bool Ban(const std::string& name) = 0;
+    virtual bool Unban(const std::string& name) = 0;
+    // A consistent copy of the whole database in `file`, safe while servers
+    // run. Throws std::runtime_error with advice where the back end has its
+    // own tool (PostgreSQL: pg_dump).
+    virtual void Backup(const std::string& file) = 0;
 };
 
-// "postgresql://..." or "postgres://..." selects PostgreSQL (a libpq URI;
-// the password comes from PGPASSFILE or ~/.pgpass, never the command line);
-// anything else is the path of an SQLite file. Throws std::runtime_error with
-// a message fit for the operator when the storage cannot be used.
+// "postgresql://..." or "postgres://..." (a libpq URI) or libpq's keyword
+// form ("host=... dbname=...") selects PostgreSQL; anything else is the path
+// of an SQLite file. Throws std::runtime_error with a message fit for the
+// operator, never holding a password, when the storage cannot be used.
 std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database);
+
+// The database address as it may be shown in a log or a message: any
+// password (URI user-info or a password parameter) replaced by "***".
+std::string ShownDatabaseAddress(const std::string& database);

@@ -142,9 +142,9 @@ SqliteScoreStore::Statement SqliteScoreStore::Prepare(const char* sql) {
     return Statement(statement);
 }
 
-void SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
+std::vector<bool> SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
     if (scores.empty()) {
-        return;
+        return {};
     }
     Step(begin.get(), "cannot start storing scores");
     try {
@@ -165,6 +165,7 @@ void SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
         sqlite3_step(rollback.get());
         throw;
     }
+    return std::vector<bool>(scores.size(), true);
 }
 
 std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
@@ -246,3 +247,13 @@ void SqliteScoreStore::Check() {
                                  (probe ? sqlite3_errmsg(probe.get()) : "out of memory"));
     }
 }
+
+// Placeholders until the moderation tables exist.
+uint64_t SqliteScoreStore::ChangeCount() { throw std::runtime_error("not available yet"); }
+void SqliteScoreStore::AddRefused(const std::vector<RefusedScore>&) { throw std::runtime_error("not available yet"); }
+std::vector<RefusedScore> SqliteScoreStore::LatestRefused(int64_t) { throw std::runtime_error("not available yet"); }
+std::vector<ListedScore> SqliteScoreStore::List(bool, int64_t) { throw std::runtime_error("not available yet"); }
+bool SqliteScoreStore::SetHidden(int64_t, bool) { throw std::runtime_error("not available yet"); }
+bool SqliteScoreStore::Ban(const std::string&) { throw std::runtime_error("not available yet"); }
+bool SqliteScoreStore::Unban(const std::string&) { throw std::runtime_error("not available yet"); }
+void SqliteScoreStore::Backup(const std::string&) { throw std::runtime_error("not available yet"); }

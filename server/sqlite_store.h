@@ -20,11 +20,19 @@ class SqliteScoreStore : public ScoreStore {
     SqliteScoreStore(const SqliteScoreStore&) = delete;
     SqliteScoreStore& operator=(const SqliteScoreStore&) = delete;
 
-    void AddAll(const std::vector<ScoreRecord>& scores) override;
+    std::vector<bool> AddAll(const std::vector<ScoreRecord>& scores) override;
     std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
     void Check() override;
+    uint64_t ChangeCount() override;
+    void AddRefused(const std::vector<RefusedScore>& refused) override;
+    std::vector<RefusedScore> LatestRefused(int64_t count) override;
+    std::vector<ListedScore> List(bool latest, int64_t count) override;
+    bool SetHidden(int64_t id, bool hidden) override;
+    bool Ban(const std::string& name) override;
+    bool Unban(const std::string& name) override;
+    void Backup(const std::string& file) override;
 
   private:
     struct CloseDatabase {

@@ -412,7 +412,7 @@ struct HeldStore : ScoreStore {
         std::promise<void> entered, release;
     };
     explicit HeldStore(Script& script) : script(script), released(script.release.get_future()) {}
-    void AddAll(const std::vector<ScoreRecord>& scores) override {
+    std::vector<bool> AddAll(const std::vector<ScoreRecord>& scores) override {
         script.batches.emplace_back();
         for (const ScoreRecord& score : scores) {
             script.batches.back() += score.name;
@@ -422,6 +422,7 @@ struct HeldStore : ScoreStore {
         }
         script.entered.set_value();
         released.wait();
+        return std::vector<bool>(scores.size(), true);
     }
     std::vector<StoredScore> Best(const std::optional<ScoreKey>&, int64_t count) override {
         return {{"best of " + std::to_string(count), 9, 1}};
@@ -429,6 +430,14 @@ struct HeldStore : ScoreStore {
     std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
     int64_t Count() override { return 0; }
     void Check() override {}
+    uint64_t ChangeCount() override { return 0; }
+    void AddRefused(const std::vector<RefusedScore>&) override {}
+    std::vector<RefusedScore> LatestRefused(int64_t) override { return {}; }
+    std::vector<ListedScore> List(bool, int64_t) override { return {}; }
+    bool SetHidden(int64_t, bool) override { return false; }
+    bool Ban(const std::string&) override { return false; }
+    bool Unban(const std::string&) override { return false; }
+    void Backup(const std::string&) override {}
     Script& script;
     std::future<void> released;
 };
