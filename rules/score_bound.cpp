@@ -74,7 +74,9 @@ double ScorePerTileSecond() {
 }
 
 int64_t ScoreBound() {
-    const double longestGame = GameSeconds * Seconds(SecondLength + SlowestFrameMs);
+    // Production runs from the first frame to the one that counts the last second, that
+    // frame's own work included.
+    const double longestGame = GameSeconds * Seconds(SecondLength + SlowestFrameMs) + Seconds(SlowestFrameMs);
     const double earned = ScorePerTileSecond() * MapColumns * MapRows * longestGame;
     return StartingMoney + static_cast<int64_t>(std::ceil(earned));
 }
