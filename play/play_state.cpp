@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int32_t GameSeconds = 1440;
-constexpr Uint32 SecondLength = 1000;
 constexpr Uint32 ElfStepInterval = 500;
 
 // The time display: black, outlined in the light text colour.
@@ -123,11 +121,7 @@ bool PlayState::FinishFrames() {
 }
 
 int32_t PlayState::Score() const {
-    // Unsigned arithmetic wraps where signed overflow would be undefined.
-    const uint32_t score =
-        static_cast<uint32_t>(economy.Money()) + 2u * static_cast<uint32_t>(economy.Wood()) +
-        3u * static_cast<uint32_t>(economy.Steel()) + 4u * static_cast<uint32_t>(economy.Plastic());
-    return static_cast<int32_t>(score);
+    return economy.Score();
 }
 
 void PlayState::RunScoreScreen(int32_t score) {

@@ -16,7 +16,7 @@ constexpr const char* BuildingPackage = "data/buildings.rkp";
 constexpr Uint32 AnimationStepMs = 200;
 // More carriers bring ore faster, down to one cycle a second.
 constexpr int OreStepMs = 500;
-constexpr int FastestOreFedMs = 1000;
+constexpr Uint32 FastestOreFedMs = 1000;
 
 bool IsKnownType(int type) {
     return type >= Office && type <= Oil;
@@ -70,6 +70,18 @@ const BuildingKind& BuildingKindOf(int type) {
     };
     // clang-format on
     return kinds[IsKnownType(type) ? type : 0];
+}
+
+Uint32 FastestInterval(const BuildingKind& kind) {
+    return kind.oreFed ? FastestOreFedMs : kind.interval;
+}
+
+Uint32 ProductionInterval(const BuildingKind& kind, int carriers) {
+    if (!kind.oreFed) {
+        return kind.interval;
+    }
+    const int stepped = static_cast<int>(kind.interval) - (carriers - 1) * OreStepMs;
+    return std::max(FastestInterval(kind), static_cast<Uint32>(std::max(stepped, 0)));
 }
 
 int BuildingCost(int type) {
@@ -126,12 +138,7 @@ bool Building::Contains(int column, int row) const {
 }
 
 bool Building::ProductionDue() {
-    const BuildingKind& kind = Kind();
-    Uint32 interval = kind.interval;
-    if (kind.oreFed) {
-        interval = static_cast<Uint32>(
-            std::max(FastestOreFedMs, static_cast<int>(interval) - (carriers - 1) * OreStepMs));
-    }
+    const Uint32 interval = ProductionInterval(Kind(), carriers);
     if (interval == 0) {
         return false;
     }

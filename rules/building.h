@@ -43,6 +43,12 @@ struct BuildingKind {
 // The row of a type; a code that names no type (0 before loading) reads an empty 1 x 1 row.
 const BuildingKind& BuildingKindOf(int type);
 
+// The production interval in ms of a kind, an ore-fed one with so many carriers;
+// 0 for a kind that never produces.
+Uint32 ProductionInterval(const BuildingKind& kind, int carriers);
+// The shortest interval the kind reaches, however many carriers it gets.
+Uint32 FastestInterval(const BuildingKind& kind);
+
 // The price of a building type; throws "Invalid building type when getting cost!".
 int BuildingCost(int type);
 

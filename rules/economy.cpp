@@ -2,14 +2,6 @@
 
 #include <utility>
 
-namespace {
-
-constexpr int32_t FactoryWood = 10;
-constexpr int32_t FactorySteel = 5;
-constexpr int32_t FactoryPlastic = 3;
-
-}  // namespace
-
 Economy::Economy() = default;
 
 Economy::~Economy() {
@@ -26,9 +18,9 @@ void Economy::UpdateBuildings(SDL_Surface* screen) {
             continue;
         }
         const BuildingKind& kind = building.Kind();
-        wood += kind.woodMade;
-        steel += kind.steelMade;
-        plastic += kind.plasticMade;
+        for (const StockRules& stock : Stocks) {
+            this->*stock.held += kind.*stock.made;
+        }
         if (kind.sellsStock) {
             RunFactoryCycle();
         }
@@ -38,19 +30,23 @@ void Economy::UpdateBuildings(SDL_Surface* screen) {
 void Economy::RunFactoryCycle() {
     // Each material sells on its own: a cycle uses whatever is in stock.
     int32_t income = 0;
-    if (wood >= FactoryWood) {
-        income += 200;
-        wood -= FactoryWood;
-    }
-    if (steel >= FactorySteel) {
-        income += 300;
-        steel -= FactorySteel;
-    }
-    if (plastic >= FactoryPlastic) {
-        income += 500;
-        plastic -= FactoryPlastic;
+    for (const StockRules& stock : Stocks) {
+        int32_t& held = this->*stock.held;
+        if (held >= stock.saleUnits) {
+            income += stock.saleIncome;
+            held -= stock.saleUnits;
+        }
     }
     money += income;
+}
+
+int32_t Economy::Score() const {
+    // Unsigned arithmetic wraps where signed overflow would be undefined.
+    uint32_t score = static_cast<uint32_t>(money);
+    for (const StockRules& stock : Stocks) {
+        score += static_cast<uint32_t>(stock.scoreWeight) * static_cast<uint32_t>(this->*stock.held);
+    }
+    return static_cast<int32_t>(score);
 }
 
 void Economy::UpdateElves() {

@@ -12,6 +12,12 @@
 #include <string>
 #include <vector>
 
+// A game's clock: so many counted seconds, each at least SecondLength ms long.
+inline constexpr int32_t GameSeconds = 1440;
+inline constexpr Uint32 SecondLength = 1000;
+// What a new game starts with; the stocks start empty.
+inline constexpr int32_t StartingMoney = 5000;
+
 // Results of Economy::BuyBuilding and Economy::BuyElf.
 enum OrderResult : int32_t {
     OrderDone = 0,
@@ -34,6 +40,8 @@ class Economy {
     int32_t Wood() const { return wood; }
     int32_t Steel() const { return steel; }
     int32_t Plastic() const { return plastic; }
+    // Money plus every stock at its score weight, wrapping like 32-bit arithmetic.
+    int32_t Score() const;
 
     // Simulation. Every frame: draws each building in list order and lets the
     // working ones produce.
@@ -71,7 +79,7 @@ class Economy {
     Building preview;
     Uint32 previewBlinkTimer = 0;
     bool placing = false;
-    int32_t money = 5000;
+    int32_t money = StartingMoney;
     int32_t wood = 0;
     int32_t steel = 0;
     int32_t plastic = 0;
@@ -89,8 +97,24 @@ class Economy {
     int32_t routeCarrier = -1;
 
   private:
-    // A factory's cycle: wood, steel and plastic each sell when enough is in stock.
+    // A factory's cycle: each stock sells on its own when enough of it is in stock.
     void RunFactoryCycle();
     // After every pass each geologist knows every tile any geologist explored.
     void ShareExploredTiles();
+};
+
+// The rules of one stock: the catalogue field that fills it, what a factory cycle
+// sells of it, and what a unit still in stock adds to the score at the end.
+struct StockRules {
+    int32_t Economy::*held;
+    int32_t BuildingKind::*made;
+    int32_t saleUnits;  // a cycle sells this many when at least this many are in stock
+    int32_t saleIncome;
+    int32_t scoreWeight;
+};
+
+inline constexpr StockRules Stocks[] = {
+    {&Economy::wood, &BuildingKind::woodMade, 10, 200, 2},
+    {&Economy::steel, &BuildingKind::steelMade, 5, 300, 3},
+    {&Economy::plastic, &BuildingKind::plasticMade, 3, 500, 4},
 };

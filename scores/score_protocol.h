@@ -25,8 +25,9 @@ inline constexpr char ReplyEnd = '!';
 inline constexpr const char* RecordSeparator = "&";
 inline constexpr const char* FieldSeparator = "|";
 // No game of 24 minutes can end with more; the server refuses higher scores
-// and negative ones. How it is reached is written down in docs/.
-inline constexpr int32_t HighestPlausibleScore = 2147483647;  // provisional, until derived
+// and negative ones. docs/SCORE_BOUND.md derives it from the rules: the bound
+// rounded up to whole millions.
+inline constexpr int32_t HighestPlausibleScore = 12000000;
 // The game shows at most this many records.
 inline constexpr int MostScoreRecords = 15;
 
