@@ -137,9 +137,13 @@ std::string RenderHistogram(const ScoreBuckets& buckets, const std::vector<int64
     svg += "<line x1=\"" + Number(PlotLeft) + "\" y1=\"" + Number(PlotBottom + 1) + "\" x2=\"" +
            Number(PlotRight) + "\" y2=\"" + Number(PlotBottom + 1) + "\" stroke=\"" + IceBlue +
            "\" stroke-width=\"2\"/>\n";
-    // Edges under the bars; every other one where twenty would crowd the axis.
-    int step = buckets.count > 10 ? 2 : 1;
-    for (int edge = 0; edge <= buckets.count; edge += step) {
+    // Edges under the bars (every other one, 0 among them, where twenty would
+    // crowd the axis), but no scale for an empty board.
+    int64_t labelled = buckets.count > 10 ? 2 * buckets.width : buckets.width;
+    for (int edge = 0; total > 0 && edge <= buckets.count; ++edge) {
+        if (buckets.Lowest(edge) % labelled != 0) {
+            continue;
+        }
         svg += Text(PlotLeft + edge * pitch, PlotBottom + 17, MutedText, std::to_string(buckets.Lowest(edge)),
                     " text-anchor=\"middle\"");
     }
