@@ -11,17 +11,17 @@ namespace {
 
 // A whole number from 1 to `most`, in decimal without leading zeros.
 std::optional<int64_t> ReadCount(std::string_view text, int64_t most) {
-    if (text.empty() || text.size() > 18 || text[0] == '0') {
+    if (text.empty() || text[0] == '0') {
         return std::nullopt;
     }
     int64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') {
+        if (c < '0' || c > '9' || value > (most - (c - '0')) / 10) {
             return std::nullopt;
         }
         value = value * 10 + (c - '0');
     }
-    return value <= most ? std::optional<int64_t>(value) : std::nullopt;
+    return value;
 }
 
 // A client's bytes inside an error message: short, and quoted.

@@ -32,7 +32,8 @@ ApiRequest ReadApiRequest(std::string_view query);
 // as canonical decimal numbers ("5230.17", "-40.3"). Clients pass it back
 // unchanged; it stays valid while scores come and go, and on every board.
 std::string CursorText(const ScoreKey& key);
-// The key a cursor holds; none unless written exactly as CursorText writes it.
+// The key a cursor holds (ids count from 1); none unless written exactly as
+// CursorText writes it.
 std::optional<ScoreKey> ReadCursor(std::string_view text);
 
 struct ApiScore {

@@ -97,7 +97,7 @@ TEST(ApiRequest, ReadsOnlyWhatItUnderstands) {
         {"board=day&limit=1", ScoreBoard::Day, 1, ""},
         {"limit=100&after=5230.17&board=all", ScoreBoard::All, 100, "5230.17"},
         {"after=-40.3", ScoreBoard::All, 50, "-40.3"},
-        {"after=-2147483648.999999999999999999", ScoreBoard::All, 50, "-2147483648.999999999999999999"},
+        {"after=-2147483648.9223372036854775807", ScoreBoard::All, 50, "-2147483648.9223372036854775807"},
     };
     for (const auto& c : good) {
         ApiRequest request = ReadApiRequest(c.query);
@@ -124,7 +124,7 @@ TEST(ApiRequest, ReadsOnlyWhatItUnderstands) {
                               "after=-0.5",
                               "after=2147483648.1",
                               "after=1.2.3",
-                              "after=1.1000000000000000000",
+                              "after=1.9223372036854775808",
                               "board=week&board=day",
                               "limit=5&limit=5",
                               "page=2",
