@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,7 @@ TEST(ScoreBoards, WeeksAreIsoAndDaysUtc) {
         {"2027-01-04T00:00:00.000Z", "2027-01-04", "2027-01-11", "2027-W01"},
         {"2024-12-30T08:15:00.250Z", "2024-12-30", "2025-01-06", "2025-W01"},
         {"2021-01-03T10:00:00.000Z", "2020-12-28", "2021-01-04", "2020-W53"},
+        {"2021-01-07T06:00:00.000Z", "2021-01-04", "2021-01-11", "2021-W01"},
         {"2024-02-29T23:59:59.999Z", "2024-02-26", "2024-03-04", "2024-W09"},
         {"2100-03-01T00:00:00.001Z", "2100-03-01", "2100-03-08", "2100-W09"},
         {"1969-12-31T23:59:59.999Z", "1969-12-29", "1970-01-05", "1970-W01"},
@@ -185,28 +187,41 @@ TEST(Histogram, ChoosesNiceBucketsUpToTheTop) {
     }
 }
 
-TEST(Histogram, DrawsEachBarInProportionToItsCount) {
+TEST(Histogram, DrawsEachBarInProportionToItsCountOverItsRange) {
     const std::vector<int64_t> counts = {4, 0, 10, 7, 1};
     std::string svg = RenderHistogram({0, 250, 5}, counts, "This <week>");
-    std::vector<double> heights;
-    std::regex bar("<rect class=\"bar\"[^>]* height=\"([0-9.]+)\"");
+    std::vector<double> centres, heights;
+    std::regex bar(
+        "<rect class=\"bar\" x=\"([0-9.]+)\" y=\"[0-9.]+\" width=\"([0-9.]+)\" height=\"([0-9.]+)\"");
     for (std::sregex_iterator it(svg.begin(), svg.end(), bar), end; it != end; ++it) {
-        heights.push_back(std::stod((*it)[1]));
+        centres.push_back(std::stod((*it)[1]) + std::stod((*it)[2]) / 2);
+        heights.push_back(std::stod((*it)[3]));
+    }
+    std::map<int, double> edges;  // the axis: each label's value and place
+    std::regex label("<text x=\"([0-9.]+)\" y=\"[0-9.]+\" fill=\"[^\"]+\" text-anchor=\"middle\">([0-9]+)<");
+    for (std::sregex_iterator it(svg.begin(), svg.end(), label), end; it != end; ++it) {
+        edges[std::stoi((*it)[2])] = std::stod((*it)[1]);
     }
     ASSERT_EQ(heights.size(), counts.size());
+    ASSERT_EQ(edges.size(), counts.size() + 1);
     for (std::size_t i = 0; i < counts.size(); ++i) {
         EXPECT_NEAR(heights[i], heights[2] * counts[i] / 10.0, 0.01) << "bar " << i;
+        EXPECT_NEAR(centres[i], (edges[250 * i] + edges[250 * (i + 1)]) / 2, 0.01) << "bar " << i;
     }
     EXPECT_GT(heights[2], 100);
     for (const char* part : {"role=\"img\"", "aria-labelledby=\"histogram-title histogram-desc\"",
                              "<title id=\"histogram-title\">How the scores lie: This &lt;week&gt;</title>",
                              "<desc id=\"histogram-desc\">22 scores in 5 ranges",
-                             "500 to 749: 10 scores</title>", ">10</text>", ">1250</text>"}) {
+                             "500 to 749: 10 scores</title>", ">10</text>"}) {
         EXPECT_NE(svg.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(svg.find("<script"), std::string::npos);
-    EXPECT_NE(RenderHistogram({0, 1, 2}, {12345, 0}, "Today").find(">12k</text>"), std::string::npos);
-    EXPECT_NE(RenderHistogram({0, 1, 1}, {0}, "Today").find("No scores on this board yet."),
+    EXPECT_EQ(std::regex_replace(svg, std::regex("class=\"snow\""), "").size(), svg.size() - 4 * 12);
+    std::string big = RenderHistogram({0, 1, 3}, {9999, 10000, 10000000}, "Today");
+    for (const char* count : {">9999</text>", ">10k</text>", ">10M</text>"}) {
+        EXPECT_NE(big.find(count), std::string::npos) << count;
+    }
+    EXPECT_NE(RenderHistogram({0, 1, 1}, {0}, "Today").find("histogram-desc\">No scores on this board yet."),
               std::string::npos);
     EXPECT_THROW(RenderHistogram({0, 1, 2}, {1}, "Today"), std::invalid_argument);
 }
