@@ -32,7 +32,8 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
         }
         if (option != "--listen" && option != "--port" && option != "--db" && option != "--max-connections" &&
             option != "--max-connections-per-address" && option != "--scores-per-minute" &&
-            option != "--deadline-ms" && option != "--request-limit") {
+            option != "--deadline-ms" && option != "--request-limit" && option != "--read-deadline-ms" &&
+            option != "--readers") {
             return "unknown option " + option;
         }
         if (i + 1 == arguments.size()) {
@@ -68,6 +69,13 @@ std::string ParseServerOptions(const std::vector<std::string>& arguments, Server
                 options.scoresPerMinute = *number;
             } else if (option == "--deadline-ms") {
                 options.deadline = std::chrono::milliseconds(*number);
+            } else if (option == "--read-deadline-ms") {
+                options.readDeadline = std::chrono::milliseconds(*number);
+            } else if (option == "--readers") {
+                if (*number > 64) {
+                    return "--readers wants a number from 1 to 64, not " + value;
+                }
+                options.readers = *number;
             } else {
                 options.requestLimit = *number;
             }
@@ -80,15 +88,23 @@ std::string ServerUsage() {
     return "usage: quorvel-scores [--listen ADDR] [--port N] [--db PATH|URI]\n"
            "                      [--max-connections N] [--max-connections-per-address N]\n"
            "                      [--scores-per-minute N] [--deadline-ms MS] [--request-limit BYTES]\n"
+           "                      [--read-deadline-ms MS] [--readers N]\n"
            "  --listen ADDR          address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
            "  --port N               TCP port (default 8480; 0 picks a free one)\n"
            "  --db PATH              SQLite database file (default quorvel-scores.db in the current folder)\n"
            "  --db postgresql://...  PostgreSQL instead (password from PGPASSFILE or ~/.pgpass)\n"
-           "  --max-connections N    connections served at once; more are closed at once (default 256)\n"
+           "  --max-connections N    connections served at once (default 256); at the limit a newcomer\n"
+           "                         takes the place of the longest idle connection of the address\n"
+           "                         holding the most, if that holds more; otherwise it is closed\n"
            "  --max-connections-per-address N\n"
            "                         connections served at once from one client address (default 32)\n"
            "  --scores-per-minute N  scores stored per minute from one client address (default 30)\n"
            "  --deadline-ms MS       time to send a whole request and to take the reply (default 5000)\n"
            "  --request-limit BYTES  longest request accepted (default 8192)\n"
-           "The port in use is printed as \"listening on ADDR:PORT\" on standard error.\n";
+           "  --read-deadline-ms MS  time a request waits for the database to be read (default 800);\n"
+           "                         then the game gets the list last read, the page and /healthz 503\n"
+           "  --readers N            threads reading the database, each with its connection (default 2)\n"
+           "The port in use is printed as \"listening on ADDR:PORT\" on standard error.\n"
+           "SIGTERM, SIGINT and SIGHUP stop the server cleanly (status 0) within 1.5 s; a second\n"
+           "one ends it at once (status 128 + the signal's number).\n";
 }

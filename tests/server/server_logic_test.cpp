@@ -448,7 +448,7 @@ TEST(ScoreWriter, CommitsWhatArrivedMeanwhileInOneBatch) {
     {
         ScoreWriter writer(std::make_unique<HeldStore>(script), 15);
         for (std::string name : {"A", "B", "C"}) {
-            writer.Submit({name, 1}, name != "B", [&outcomes, name](const StoreOutcome& outcome) {
+            writer.Submit({name, 1}, name != "B", [&outcomes, name](const StoreOutcome& outcome, bool) {
                 outcomes[name] = outcome.error.empty() ? "stored" : outcome.error;
                 if (outcome.best) {
                     outcomes[name] += ", then " + outcome.best->at(0).name;
