@@ -288,6 +288,12 @@ int64_t PostgresScoreStore::Count() {
     return std::stoll(PQgetvalue(result.get(), 0, 0));
 }
 
+int64_t PostgresScoreStore::CountAbove(const ScoreKey& key) {
+    Result result = Read("SELECT count(*) FROM scores WHERE score > $1 OR (score = $1 AND id < $2)",
+                         {std::to_string(key.score), std::to_string(key.id)});
+    return std::stoll(PQgetvalue(result.get(), 0, 0));
+}
+
 void PostgresScoreStore::Check() {
     Count();
 }

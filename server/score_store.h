@@ -40,6 +40,10 @@ class ScoreStore {
     // transaction as the inserts, hides and shows.
     virtual int64_t Count() = 0;
 
+    // How many shown scores rank above `key`: the rank of the score at `key`,
+    // less one. Costs a walk of the index up to it.
+    virtual int64_t CountAbove(const ScoreKey& key) = 0;
+
     // Throws std::runtime_error when the database does not answer, or is no
     // longer the one opened (an SQLite file deleted or replaced).
     virtual void Check() = 0;

@@ -213,6 +213,17 @@ std::vector<StoredScore> SqliteScoreStore::Above(const ScoreKey& before, int64_t
     return scores;
 }
 
+int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
+    // Prepared here: only the web page asks, once per page shown.
+    Statement count = Prepare("SELECT count(*) FROM scores WHERE score > ?1 OR (score = ?1 AND id < ?2)");
+    sqlite3_bind_int(count.get(), 1, key.score);
+    sqlite3_bind_int64(count.get(), 2, key.id);
+    if (sqlite3_step(count.get()) != SQLITE_ROW) {
+        Fail("cannot count the scores above one");
+    }
+    return sqlite3_column_int64(count.get(), 0);
+}
+
 // Changes whenever another connection has committed.
 int64_t SqliteScoreStore::DataVersion() {
     StatementUse use(dataVersion.get());

@@ -24,6 +24,7 @@ class SqliteScoreStore : public ScoreStore {
     std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
+    int64_t CountAbove(const ScoreKey& key) override;
     void Check() override;
     uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
