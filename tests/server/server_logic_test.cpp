@@ -152,7 +152,7 @@ TEST(ScorePage, CountsPagesAndReadsLinks) {
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
-    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true};
+    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true, 51};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     for (const char* part :
@@ -319,6 +319,12 @@ TEST_P(Store, LinksThePagesByKeyBothWays) {
     EXPECT_EQ(query, "page=2&after=23.71");
     query = "page=4&after=-1.1";  // past the end: a stale link shows the first page
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
+    // Ranks and page numbers are counted, whatever the link says.
+    query = "page=999999999999&after=30.92";
+    ScorePageView view = ReadScorePage(*store, query);
+    EXPECT_EQ(view.firstRank, 30);
+    EXPECT_EQ(PageSeen(*store, query, "next"), "1: p92-p39 prev next");
+    EXPECT_EQ(PageSeen(*store, query, "next"), "2: p40-p2 prev");
 }
 
 // A database written before the counter row existed is counted once.
@@ -429,6 +435,7 @@ struct HeldStore : ScoreStore {
     }
     std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
     int64_t Count() override { return 0; }
+    int64_t CountAbove(const ScoreKey&) override { return 0; }
     void Check() override {}
     uint64_t ChangeCount() override { return 0; }
     void AddRefused(const std::vector<RefusedScore>&) override {}
