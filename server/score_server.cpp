@@ -353,6 +353,9 @@ class Session : public std::enable_shared_from_this<Session> {
         uint64_t ticket = Await(server.options.deadline, [](Session& self) {
             Log(self.peer, "game", "store-failed no answer from the database in time");
             self.server.StoreWorked(false);
+            // Not acknowledged: the writer still holds the session, so close it here.
+            beast::error_code ignored;
+            self.stream.socket().close(ignored);
         });
         phase = Phase::Storing;
         // Keeps the I/O loop running until the writer has answered.

@@ -213,18 +213,6 @@ std::string Joined(const std::vector<StoredScore>& records) {
     return text;
 }
 
-// An empty database on the tests' PostgreSQL server (ctest's postgres
-// fixture, tests/server/postgres.sh); its URI.
-std::string FreshPostgres(const std::string& name) {
-    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
-    std::string create =
-        std::string("bash " POSTGRES_HELPER " database ") + (server ? server : "-") + " " + name;
-    if (server == nullptr || std::system((create + " >/dev/null").c_str()) != 0) {
-        throw std::runtime_error("no PostgreSQL for the tests: run them through ctest");
-    }
-    return "postgresql://quorvel@/" + name + "?host=" + server;
-}
-
 // The store tests run once per back end, each on an empty database of its own.
 class Store : public ::testing::TestWithParam<std::string> {
   protected:
