@@ -213,6 +213,19 @@ std::string Joined(const std::vector<StoredScore>& records) {
     return text;
 }
 
+// The best scores once they are `expected`, or after five seconds: a
+// PostgreSQL store hears of another connection's commit by a notification
+// that arrives a moment after the commit returned.
+std::string BestSoon(ScoreStore& store, const std::string& expected) {
+    std::string seen;
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         (seen = Joined(store.Best(std::nullopt, 15))) != expected &&
+         std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return seen;
+}
+
 // An empty database on the tests' PostgreSQL server (ctest's postgres
 // fixture, tests/server/postgres.sh); its URI.
 std::string FreshPostgres(const std::string& name) {
@@ -248,8 +261,10 @@ TEST_P(Store, RanksByScoreThenArrivalAndKeepsThem) {
     std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
     EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "");
     OpenScoreStore(database)->AddAll({{"first", 500}, {"low", INT32_MIN}, {"second", 500}});
-    // What another connection committed is read at once, and so is its own.
-    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "first 500|second 500|low -2147483648");
+    // What another connection (another instance) committed reaches this
+    // one's cached list, and so does its own, at once.
+    EXPECT_EQ(BestSoon(*store, "first 500|second 500|low -2147483648"),
+              "first 500|second 500|low -2147483648");
     // Data, never SQL text.
     store->AddAll({{"top", INT32_MAX}, {"third", 500}, {"x'); DROP TABLE scores; --", -3}});
     EXPECT_EQ(store->Count(), 6);
