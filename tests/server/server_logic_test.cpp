@@ -336,19 +336,123 @@ TEST_P(Store, LinksThePagesByKeyBothWays) {
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
 }
 
-// A database written before the counter row existed is counted once.
-TEST(SqliteStore, CountsAnOlderDatabaseOnce) {
-    std::filesystem::remove("older.db");
-    sqlite3* db = nullptr;
-    sqlite3_open("older.db", &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL,"
-                 " score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
-                 "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2)",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    OpenScoreStore("older.db")->AddAll({{"c", 3}});
-    EXPECT_EQ(OpenScoreStore("older.db")->Count(), 3);
+// "name score" and "hidden" where hidden, of each listed score, joined by "|".
+std::string Listed(const std::vector<ListedScore>& listed) {
+    std::string text;
+    for (const ListedScore& score : listed) {
+        EXPECT_TRUE(std::regex_match(score.received, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
+            << score.received;
+        text += (text.empty() ? "" : "|") + score.name + " " + std::to_string(score.score) +
+                (score.hidden ? " hidden" : "");
+    }
+    return text;
+}
+
+TEST_P(Store, HidesBansAndKeepsTheRefused) {
+    const std::string database = Database();
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    store->AddAll({{"Ann", 30}, {"Cheat", 90}, {"Bo", 20}, {"Cheat", 10}});
+    std::vector<ListedScore> best = store->List(false, 10);
+    ASSERT_EQ(Listed(best), "Cheat 90|Ann 30|Bo 20|Cheat 10");
+    uint64_t changes = store->ChangeCount();
+    EXPECT_TRUE(store->SetHidden(best[3].id, true));
+    EXPECT_NE(store->ChangeCount(), changes);
+    EXPECT_TRUE(store->Ban("Cheat"));
+    EXPECT_FALSE(store->Ban("Cheat"));
+    EXPECT_FALSE(store->SetHidden(best[0].id + 100, true));
+    EXPECT_EQ(store->AddAll({{"Cheat", 95, "203.0.113.7:4000"}, {"Dee", 5}}),
+              (std::vector<bool>{false, true}));
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Ann 30|Bo 20|Dee 5");
+    EXPECT_EQ(store->Count(), 3);
+    // Lifting the ban shows what it hid, not what was hidden by hand.
+    EXPECT_TRUE(store->Unban("Cheat"));
+    EXPECT_FALSE(store->Unban("Cheat"));
+    EXPECT_TRUE(store->SetHidden(best[1].id, true));
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Cheat 90|Bo 20|Dee 5");
+    EXPECT_EQ(Joined(store->Best(ScoreKey{best[0].score, best[0].id}, 15)), "Bo 20|Dee 5");
+    EXPECT_EQ(Joined(store->Above(ScoreKey{best[2].score, best[2].id}, 15)), "Cheat 90");
+    EXPECT_EQ(store->Count(), 3);
+    EXPECT_TRUE(store->SetHidden(best[1].id, false));
+    EXPECT_EQ(store->Count(), 4);
+    EXPECT_EQ(Listed(store->List(true, 3)), "Dee 5|Cheat 10 hidden|Bo 20");
+
+    // The refused, newest first, the oldest beyond the bound dropped.
+    std::vector<RefusedScore> refused(MostRefusedKept, {"198.51.100.1:9", "", "Old", -1, "implausible"});
+    refused.push_back({"198.51.100.1:9", "", "Big", 2147483648, "implausible"});
+    store->AddRefused(refused);
+    std::vector<RefusedScore> latest = store->LatestRefused(MostRefusedKept + 10);
+    ASSERT_EQ(latest.size(), static_cast<std::size_t>(MostRefusedKept));
+    EXPECT_EQ(latest[0].address + " " + latest[0].name + " " + std::to_string(latest[0].score) + " " +
+                  latest[0].reason,
+              "198.51.100.1:9 Big 2147483648 implausible");
+    EXPECT_EQ(latest.back().name, "Old") << "the banned score was the oldest";
+    latest = store->LatestRefused(1);
+    ASSERT_EQ(latest.size(), 1u);
+    EXPECT_EQ(Listed({{0, latest[0].name, 0, latest[0].received}}), "Big 0");
+
+    // A backup holds every score, hidden ones too; it never overwrites a file.
+    const std::string copy = database.substr(0, database.find('?')) + ".copy";
+    std::string refusal;
+    try {
+        store->Backup(copy);
+        EXPECT_EQ(Listed(OpenScoreStore(copy)->List(false, 10)), Listed(store->List(false, 10)));
+        store->Backup(copy);
+    } catch (const std::exception& error) {
+        refusal = error.what();
+    }
+    EXPECT_NE(refusal.find(GetParam() == "sqlite" ? "File exists" : "pg_dump"), std::string::npos) << refusal;
+}
+
+// Today's server's database, and one from before the counter, each get the
+// new column, the counter and the tables, from instances starting at once.
+TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
+    for (bool counted : {false, true}) {
+        const std::string database = Database();
+        const std::string id =
+            GetParam() == "sqlite" ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
+        std::string older =
+            "CREATE TABLE scores (id " + id +
+            ", name TEXT NOT NULL, score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
+            "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
+        if (counted) {
+            older +=
+                "CREATE INDEX scores_by_rank ON scores (score DESC, id ASC);"
+                "CREATE TABLE score_count (" +
+                std::string(GetParam() == "sqlite" ? "only" : "id") +
+                " INTEGER PRIMARY KEY, total BIGINT NOT NULL);"
+                "INSERT INTO score_count VALUES (1, 3);";
+        }
+        if (GetParam() == "sqlite") {
+            sqlite3* db = nullptr;
+            sqlite3_open(database.c_str(), &db);
+            ASSERT_EQ(sqlite3_exec(db, older.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        } else {
+            ASSERT_EQ(std::system(("psql -qX '" + database + "' -c \"" + older + "\"").c_str()), 0);
+        }
+        std::vector<std::thread> starts;
+        for (int i = 0; i < 4; ++i) {
+            starts.emplace_back([&] { EXPECT_NO_THROW(OpenScoreStore(database)->AddAll({{"c", 4}})); });
+        }
+        for (std::thread& start : starts) {
+            start.join();
+        }
+        std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+        EXPECT_TRUE(store->Ban("a"));
+        EXPECT_EQ(store->Count(), 5) << counted;
+        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "c 4|c 4|c 4|c 4|b 2") << counted;
+    }
+}
+
+// A file deleted under the store: what it would store is refused.
+TEST(SqliteStore, RefusesStoresOnceItsFileIsGone) {
+    std::filesystem::remove_all("gone");
+    std::filesystem::create_directory("gone");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore("gone/scores.db");
+    store->AddAll({{"kept", 1}});
+    std::filesystem::remove_all("gone");
+    EXPECT_THROW(store->AddAll({{"lost", 2}}), std::runtime_error);
+    EXPECT_THROW(store->Check(), std::runtime_error);
 }
 
 // What OpenScoreStore says when it refuses `database`; "opened" when it does not.
