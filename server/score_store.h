@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// Refused scores kept for the operator; the oldest beyond go in the same
+// transaction as the newest.
+constexpr int64_t MostRefusedKept = 10000;
+
 // One connection to the scores' storage, used by one thread at a time. The
 // server opens one for its writer thread and others for reads; the operator's
 // moderation commands open their own, also while servers run. Both back ends
