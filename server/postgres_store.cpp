@@ -617,6 +617,7 @@ bool PostgresScoreStore::Unban(const std::string& name) {
 }
 
 void PostgresScoreStore::Backup(const std::string& file) {
-    throw std::runtime_error("PostgreSQL keeps its own backups: run pg_dump --format=custom --file=" + file +
-                             " DATABASE-ADDRESS (restore with pg_restore)");
+    throw std::runtime_error(
+        "PostgreSQL backs up its databases with its own tool: run pg_dump --format=custom --file=" + file +
+        " 'DATABASE-ADDRESS' (restore with pg_restore)");
 }

@@ -24,6 +24,13 @@ struct ServerOptions {
     std::size_t readers = 2;
     std::size_t readQueueLimit = 1024;
     bool showHelp = false;
+    // An operator's command instead of serving: "list", "hide", "show",
+    // "ban", "unban", "refused" or "backup"; empty to serve.
+    std::string command;
+    bool latest = false;   // list: the latest scores rather than the best
+    int64_t count = 20;    // list, refused: how many lines
+    int64_t id = 0;        // hide, show: the score
+    std::string argument;  // ban, unban: the name; backup: the file
 };
 
 // Reads the arguments after the program name. Returns an error text, empty

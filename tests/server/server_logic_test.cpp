@@ -206,6 +206,49 @@ TEST(ServerOptions, ReadsTheCommandLine) {
     }
 }
 
+TEST(ServerOptions, ReadsTheOperatorsCommands) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--db", "x.db", "list"}, "x.db list 20 0 "},
+        {{"list", "--latest", "5"}, "- list latest 5 0 "},
+        {{"list", "7", "--latest"}, "- list latest 7 0 "},
+        {{"refused", "3"}, "- refused 3 0 "},
+        {{"hide", "42"}, "- hide 20 42 "},
+        {{"show", "9223372036854775807"}, "- show 20 9223372036854775807 "},
+        {{"ban", "Ann Lee"}, "- ban 20 0 Ann Lee"},
+        {{"unban", "Bo"}, "- unban 20 0 Bo"},
+        {{"backup", "/tmp/copy.db"}, "- backup 20 0 /tmp/copy.db"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        ServerOptions options;
+        EXPECT_EQ(ParseServerOptions(arguments, options), "") << expected;
+        EXPECT_EQ((options.database == "quorvel-scores.db" ? "-" : options.database) + " " + options.command +
+                      (options.latest ? " latest " : " ") + std::to_string(options.count) + " " +
+                      std::to_string(options.id) + " " + options.argument,
+                  expected);
+    }
+    const std::vector<std::string> refused[] = {
+        {"list", "0"},
+        {"list", "5", "6"},
+        {"list", "--latest", "--latest"},
+        {"refused", "--latest"},
+        {"hide"},
+        {"hide", "x"},
+        {"show", "0"},
+        {"show", "1", "2"},
+        {"ban"},
+        {"ban", ""},
+        {"unban", "a", "b"},
+        {"backup"},
+        {"frobnicate"},
+        {"list", "--db", "x.db"},
+    };
+    for (const std::vector<std::string>& arguments : refused) {
+        ServerOptions options;
+        EXPECT_NE(ParseServerOptions(arguments, options), "") << arguments[0];
+        EXPECT_EQ(options.command, "") << arguments[0];
+    }
+}
+
 // "name score" of each record, joined by "|".
 std::string Joined(const std::vector<StoredScore>& records) {
     std::string text;
