@@ -849,7 +849,8 @@ int RunScoreServer(const ServerOptions& options) {
             readerStores.push_back(OpenScoreStore(options.database));
         }
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(), options.database.c_str());
+        std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(),
+                     ShownDatabaseAddress(options.database).c_str());
         return 1;
     }
     {

@@ -55,6 +55,7 @@ bool ClosedWithoutData(Connection& connection, std::chrono::milliseconds limit) 
 
 TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
     uint16_t port = Start();
+    OpenScoreStore(Database())->Ban("Banned");
     const std::string path = "GET /hwendel/quorvel/save.php?";
     const std::string list = "Ann+Lee|5230&Cy|5230&Bo|4100!";
     const struct {
@@ -66,6 +67,7 @@ TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
         {path + "name=Cheat&score=9&checksum=1&fetch=1", list},  // refused, but the game still shows the list
         {"GET /elsewhere?fetch=1", "!"},                         // not a save request: nothing to show
         {SaveLine("Neg", -5), list},                             // no game ends below zero
+        {SaveLine("Banned", 9000), list},
     };
     for (const auto& exchange : exchanges) {
         EXPECT_EQ(GameExchange(port, exchange.line), exchange.reply) << exchange.line;
@@ -77,6 +79,21 @@ TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
     EXPECT_TRUE(std::regex_search(server->Log(), stored)) << server->Log();
     EXPECT_NE(server->Log().find(" game rejected bad-checksum reply=list\n"), std::string::npos);
     EXPECT_NE(server->Log().find(" game rejected implausible reply=list\n"), std::string::npos);
+    EXPECT_NE(server->Log().find(" game rejected banned reply=list\n"), std::string::npos);
+    // The operator finds both, the implausible one kept by the writer after its reply.
+    std::vector<RefusedScore> refused;
+    for (auto until = std::chrono::steady_clock::now() + 5s;
+         refused.size() < 2 && std::chrono::steady_clock::now() < until;) {
+        refused = OpenScoreStore(Database())->LatestRefused(5);
+    }
+    ASSERT_EQ(refused.size(), 2u);
+    std::set<std::string> kept;
+    for (const RefusedScore& line : refused) {
+        kept.insert(line.address.substr(0, 10) + " " + line.name + " " + std::to_string(line.score) + " " +
+                    line.reason);
+    }
+    EXPECT_EQ(kept,
+              (std::set<std::string>{"127.0.0.1: Neg -5 implausible", "127.0.0.1: Banned 9000 banned"}));
 }
 
 // A score the database refuses is not acknowledged: the game sees the
@@ -92,7 +109,9 @@ TEST_F(ScoreServer, AcknowledgesNoScoreTheDatabaseRefused) {
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(GameExchange(port, SaveLine("Bad", 13)), "");
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 503", 0), 0u) << "until a store works again";
     EXPECT_EQ(GameExchange(port, SaveLine("Good", 14)), "Good|14!");
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 200", 0), 0u);
     EXPECT_NE(server->Log().find(" game store-failed "), std::string::npos) << server->Log();
 }
 
@@ -134,6 +153,10 @@ TEST_F(ScoreServer, ServesPagesAndRefusesOversizeRequests) {
     std::filesystem::rename(Database() + ".away", Database());
     EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 200", 0), 0u);
     EXPECT_EQ(Stored().size(), 120u);
+    // Deleted under the server: nothing is acknowledged into a file no one can read.
+    std::filesystem::remove(Database());
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 503", 0), 0u);
+    EXPECT_EQ(GameExchange(port, SaveLine("Lost", 1)), "");
 }
 
 TEST_F(ScoreServer, LetsEveryBadOrSlowClientGo) {
@@ -266,6 +289,10 @@ TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
     uint16_t port = Start({"--db", database});
     ASSERT_EQ(GameExchange(port, SaveLine("Before", 5)), "Before|5!");
     ServerProcess other(folder + "/other.log", {"--db", database});
+    // Another instance's score shows in this one's next list.
+    ASSERT_EQ(GameExchange(other.Port(), SaveLine("Other", 6)), "Other|6&Before|5!");
+    const std::string fetchOnly = "GET /hwendel/quorvel/save.php?name=X&score=1&checksum=2&fetch=1";
+    EXPECT_EQ(GameExchange(port, fetchOnly), "Other|6&Before|5!");
     {
         FrozenPostgres frozen;
         Connection game(port);
@@ -309,6 +336,13 @@ TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
 
 TEST_F(ScoreServer, FailsToStartOnAnUnusableDatabase) {
     EXPECT_THROW(Start({"--db", folder + "/missing/scores.db"}), std::runtime_error);
+    try {
+        Start({"--db", "postgresql://quorvel:sekrit@/none?host=/nowhere"});
+        ADD_FAILURE() << "started";
+    } catch (const std::runtime_error& refusal) {
+        EXPECT_EQ(std::string(refusal.what()).find("sekrit"), std::string::npos) << refusal.what();
+        EXPECT_NE(std::string(refusal.what()).find("quorvel:***@"), std::string::npos) << refusal.what();
+    }
 }
 
 // A score counts as acknowledged once its whole reply has arrived. Every
