@@ -1,11 +1,13 @@
 #include "server/score_server.h"
 
 #include "scores/score_protocol.h"
+#include "server/client_limits.h"
 #include "server/game_request.h"
 #include "server/score_page.h"
 #include "server/score_reader.h"
 #include "server/score_store.h"
 #include "server/score_writer.h"
+#include "server/server_log.h"
 #include "server/stop_guard.h"
 
 #include <boost/asio.hpp>
@@ -20,7 +22,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,66 +37,6 @@ namespace net = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = net::ip::tcp;
-
-std::string Timestamp() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::string stamp(text, length);
-    stamp += '.';
-    stamp += static_cast<char>('0' + millis / 100);
-    stamp += static_cast<char>('0' + millis / 10 % 10);
-    stamp += static_cast<char>('0' + millis % 10);
-    stamp += 'Z';
-    return stamp;
-}
-
-// Client bytes go into the log only in this form: printable, short, one line.
-std::string Printable(std::string_view text) {
-    constexpr std::size_t MaxShown = 120;
-    std::string shown;
-    for (char c : text.substr(0, MaxShown)) {
-        shown += (c > ' ' && c < 127) ? c : '?';
-    }
-    if (text.size() > MaxShown) {
-        shown += "...";
-    }
-    return shown;
-}
-
-std::string EndpointText(const tcp::endpoint& endpoint) {
-    net::ip::address address = endpoint.address();
-    std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
-    return host + ":" + std::to_string(endpoint.port());
-}
-
-// The unit the per-address limits count: an IPv4 address, or an IPv6 /64,
-// since one IPv6 host usually has a whole /64 to choose from.
-net::ip::address ClientGroup(const net::ip::address& address) {
-    if (!address.is_v6()) {
-        return address;
-    }
-    net::ip::address_v6 v6 = address.to_v6();
-    if (v6.is_v4_mapped()) {
-        return net::ip::make_address_v4(net::ip::v4_mapped, v6);
-    }
-    net::ip::address_v6::bytes_type bytes = v6.to_bytes();
-    std::fill(bytes.begin() + 8, bytes.end(), 0);
-    return net::ip::address_v6(bytes);
-}
-
-// One line per event on standard error: time, peer, kind, result.
-void Log(const std::string& peer, std::string_view kind, const std::string& result) {
-    std::string line = Timestamp() + " " + peer + " ";
-    line += kind;
-    line += " " + result + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-}
 
 // Every response says what it is and lets the page do nothing but show
 // itself with its own style sheet.
@@ -121,7 +62,8 @@ class Server {
           acceptor(io),
           retryTimer(io),
           signals(io, SIGINT, SIGTERM, SIGHUP),
-          stopGuard(stopGuard) {}
+          stopGuard(stopGuard),
+          allowances(options.scoresPerMinute) {}
 
     // Returns an error text, empty on success.
     std::string Open();
@@ -146,13 +88,6 @@ class Server {
     std::map<net::ip::address, std::size_t> connectionsFrom;
 
   private:
-    // Scores one address may still store: refilled at scoresPerMinute, up
-    // to that many at once.
-    struct Allowance {
-        double scores = 0;
-        std::chrono::steady_clock::time_point updated;
-    };
-
     void Accept();
     void Admit(tcp::socket socket);
     bool MakeRoomFor(const net::ip::address& group);
@@ -166,8 +101,7 @@ class Server {
     bool stopping = false;
     bool storeFailing = false;
     std::shared_ptr<const std::vector<StoredScore>> lastBest;
-    std::map<net::ip::address, Allowance> allowances;
-    std::size_t pruneAllowancesAt = 4096;
+    ScoreAllowances allowances;
 };
 
 // One client connection: first decides between the game's bare line and
@@ -798,28 +732,7 @@ bool Server::MakeRoomFor(const net::ip::address& group) {
 }
 
 bool Server::MayStore(const net::ip::address& group) {
-    using Clock = std::chrono::steady_clock;
-    const double full = static_cast<double>(options.scoresPerMinute);
-    Clock::time_point now = Clock::now();
-    auto refilled = [&](const Allowance& allowance) {
-        double seconds = std::chrono::duration<double>(now - allowance.updated).count();
-        return std::min(full, allowance.scores + seconds * full / 60);
-    };
-    if (allowances.size() >= pruneAllowancesAt) {
-        // A full allowance is the same as none kept.
-        for (auto entry = allowances.begin(); entry != allowances.end();) {
-            entry = refilled(entry->second) >= full ? allowances.erase(entry) : std::next(entry);
-        }
-        pruneAllowancesAt = std::max<std::size_t>(4096, 2 * allowances.size());
-    }
-    Allowance& allowance = allowances.try_emplace(group, Allowance{full, now}).first->second;
-    allowance.scores = refilled(allowance);
-    allowance.updated = now;
-    if (allowance.scores < 1) {
-        return false;
-    }
-    allowance.scores -= 1;
-    return true;
+    return allowances.Take(group);
 }
 
 void Server::Stop(int signalNumber) {
