@@ -144,7 +144,7 @@ std::string ServerUsage() {
            "  --scores-per-minute N  scores stored per minute from one client address (default 30)\n"
            "  --deadline-ms MS       time to send a whole request and to take the reply (default 5000)\n"
            "  --request-limit BYTES  longest request accepted (default 8192)\n"
-           "  --read-deadline-ms MS  time a request waits for the database to be read (default 800);\n"
+           "  --read-deadline-ms MS  time a request waits for the database to be read (default 500);\n"
            "                         then the game gets the list last read, the page and /healthz 503\n"
            "  --readers N            threads reading the database, each with its connection (default 2)\n"
            "SIGTERM, SIGINT and SIGHUP stop the server cleanly (status 0) within 1.5 s; a second\n"

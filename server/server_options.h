@@ -20,7 +20,7 @@ struct ServerOptions {
     std::size_t requestLimit = 8192;
     // How long a request waits for a read of the database before it is
     // answered without it; how many threads read, and how many reads wait.
-    std::chrono::milliseconds readDeadline{800};
+    std::chrono::milliseconds readDeadline{500};
     std::size_t readers = 2;
     std::size_t readQueueLimit = 1024;
     bool showHelp = false;
