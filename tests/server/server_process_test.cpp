@@ -257,6 +257,27 @@ TEST_F(ScoreServer, StopsCleanlyOnSigtermSigintAndSighup) {
     EXPECT_EQ(Stored().size(), 3u);
 }
 
+// A stop waits for a commit only so long: here another process holds the
+// database's lock, and the writer would wait five seconds for it.
+TEST_F(ScoreServer, AbandonsAStuckCommitToStopInTime) {
+    uint16_t port = Start();
+    sqlite3* db = nullptr;
+    sqlite3_open(Database().c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Connection game(port);
+    game.Send(SaveLine("Held", 1) + "\n" + Zero);
+    std::this_thread::sleep_for(200ms);
+    auto start = std::chrono::steady_clock::now();
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(3s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_TRUE(ClosedWithoutData(game, 1s)) << "never acknowledged";
+    EXPECT_NE(server->Log().find("stop abandoned: the database did not answer within 1500 ms; 1 score(s)"),
+              std::string::npos)
+        << server->Log();
+    sqlite3_close(db);
+}
+
 // Eight addresses holding every place with idle keep-alive connections do
 // not keep a ninth from storing.
 TEST_F(ScoreServer, MakesRoomForAnotherAddressAtTheLimit) {
