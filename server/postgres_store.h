@@ -73,8 +73,8 @@ class PostgresScoreStore : public ScoreStore {
     Result Run(const std::string& sql, const std::vector<std::string>& parameters, Deadline until);
     // A read, within one deadline: tried once more on a fresh connection when the old one broke.
     Result Read(const std::string& sql, const std::vector<std::string>& parameters);
-    // Runs `change(until)` in one transaction started by `begin` (which ends
-    // by selecting txid_current()), within one deadline. Tried again on a
+    // Runs `change(until, begun)` in one transaction started by `begin`
+    // (whose last result `begun` starts with txid_current()), within one deadline. Tried again on a
     // fresh connection when the connection broke before its COMMIT was sent.
     template <typename Change>
     auto Transaction(const std::string& begin, Change change);

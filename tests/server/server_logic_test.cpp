@@ -393,33 +393,34 @@ std::string Listed(const std::vector<ListedScore>& listed) {
     return text;
 }
 
+// The banned name holds what a quoted SQL text or array element would escape.
 TEST_P(Store, HidesBansAndKeepsTheRefused) {
     const std::string database = Database();
     std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
-    store->AddAll({{"Ann", 30}, {"Cheat", 90}, {"Bo", 20}, {"Cheat", 10}});
+    store->AddAll({{"Ann", 30}, {"C'h\"e\\at", 90}, {"Bo", 20}, {"C'h\"e\\at", 10}});
     std::vector<ListedScore> best = store->List(false, 10);
-    ASSERT_EQ(Listed(best), "Cheat 90|Ann 30|Bo 20|Cheat 10");
+    ASSERT_EQ(Listed(best), "C'h\"e\\at 90|Ann 30|Bo 20|C'h\"e\\at 10");
     uint64_t changes = store->ChangeCount();
     EXPECT_TRUE(store->SetHidden(best[3].id, true));
     EXPECT_NE(store->ChangeCount(), changes);
-    EXPECT_TRUE(store->Ban("Cheat"));
-    EXPECT_FALSE(store->Ban("Cheat"));
+    EXPECT_TRUE(store->Ban("C'h\"e\\at"));
+    EXPECT_FALSE(store->Ban("C'h\"e\\at"));
     EXPECT_FALSE(store->SetHidden(best[0].id + 100, true));
-    EXPECT_EQ(store->AddAll({{"Cheat", 95, "203.0.113.7:4000"}, {"Dee", 5}}),
+    EXPECT_EQ(store->AddAll({{"C'h\"e\\at", 95, "203.0.113.7:4000"}, {"Dee", 5}}),
               (std::vector<bool>{false, true}));
     EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Ann 30|Bo 20|Dee 5");
     EXPECT_EQ(store->Count(), 3);
     // Lifting the ban shows what it hid, not what was hidden by hand.
-    EXPECT_TRUE(store->Unban("Cheat"));
-    EXPECT_FALSE(store->Unban("Cheat"));
+    EXPECT_TRUE(store->Unban("C'h\"e\\at"));
+    EXPECT_FALSE(store->Unban("C'h\"e\\at"));
     EXPECT_TRUE(store->SetHidden(best[1].id, true));
-    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Cheat 90|Bo 20|Dee 5");
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "C'h\"e\\at 90|Bo 20|Dee 5");
     EXPECT_EQ(Joined(store->Best(ScoreKey{best[0].score, best[0].id}, 15)), "Bo 20|Dee 5");
-    EXPECT_EQ(Joined(store->Above(ScoreKey{best[2].score, best[2].id}, 15)), "Cheat 90");
+    EXPECT_EQ(Joined(store->Above(ScoreKey{best[2].score, best[2].id}, 15)), "C'h\"e\\at 90");
     EXPECT_EQ(store->Count(), 3);
     EXPECT_TRUE(store->SetHidden(best[1].id, false));
     EXPECT_EQ(store->Count(), 4);
-    EXPECT_EQ(Listed(store->List(true, 3)), "Dee 5|Cheat 10 hidden|Bo 20");
+    EXPECT_EQ(Listed(store->List(true, 3)), "Dee 5|C'h\"e\\at 10 hidden|Bo 20");
 
     // The refused, newest first, the oldest beyond the bound dropped.
     std::vector<RefusedScore> refused(MostRefusedKept, {"198.51.100.1:9", "", "Old", -1, "implausible"});
