@@ -237,6 +237,9 @@ void PostgresScoreStore::Await(short events, Deadline until) {
                                  std::to_string(deadline.count()) + " ms");
         }
         pollfd ready{PQsocket(connection.get()), events, 0};
+        if (ready.fd < 0) {
+            return;  // no socket: libpq reports why
+        }
         int polled = poll(&ready, 1, static_cast<int>(std::min<int64_t>(left.count(), 1 << 30)));
         if (polled > 0 || (polled < 0 && errno != EINTR)) {
             return;  // ready, or an error that libpq will report
@@ -285,6 +288,12 @@ PostgresScoreStore::Result PostgresScoreStore::Run(const std::string& sql,
         } else if (error.empty()) {
             error = OneLine(PQresultErrorMessage(result.get()));
         }
+    }
+    // Read along with the results; counted here so that none pile up on a
+    // connection that is never asked for its change count.
+    while (PGnotify* notified = PQnotifies(open)) {
+        PQfreemem(notified);
+        ++changes;
     }
     if (flushed != 0 || PQstatus(open) == CONNECTION_BAD) {
         throw ConnectionLost("the connection to the score database was lost: " + ErrorText(open));
