@@ -23,7 +23,7 @@ constexpr const char* SchemaLock = "8241302957196083547";
 constexpr const char* Channel = "quorvel_scores";
 // Creating an index on a large table at the first start after an upgrade
 // takes longer than any one call of a running server may.
-constexpr std::chrono::seconds SchemaDeadline{120};
+constexpr std::chrono::seconds SchemaDeadline{30};
 constexpr const char* ReceivedText =
     "to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
 

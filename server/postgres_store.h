@@ -15,7 +15,10 @@ struct pg_result;
 // tries; a score is acknowledged only when its COMMIT has returned. No call
 // takes longer than its deadline, whatever the database server does: one
 // that is stopped, or cut off without a reset, still answers TCP from its
-// kernel, so only a client-side clock can tell.
+// kernel, so only a client-side clock can tell. The best scores from the
+// top are answered from memory until a notification (or a reconnection)
+// tells of a change, so they come even while the database stalls; Check
+// always asks the database.
 class PostgresScoreStore : public ScoreStore {
   public:
     static constexpr std::chrono::milliseconds DefaultDeadline{1500};
