@@ -22,6 +22,7 @@
 #include <future>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -447,6 +448,40 @@ TEST_P(Store, HidesBansAndKeepsTheRefused) {
         refusal = error.what();
     }
     EXPECT_NE(refusal.find(GetParam() == "sqlite" ? "File exists" : "pg_dump"), std::string::npos) << refusal;
+}
+
+// The real program's commands on the database a running server uses: what
+// they hide leaves the server's next reply at once.
+TEST_P(Store, TakesTheOperatorsCommandsWhileServing) {
+    const std::string database = Database(), folder = "commands-" + GetParam();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    ServerProcess server(folder + "/server.log", {"--db", database});
+    for (const char* line : {"Ann", "Cheat", "Bo"}) {
+        GameExchange(server.Port(), SaveLine(line, static_cast<int32_t>(std::string(line).size() * 10)));
+    }
+    // "status|standard output|standard error", times as "T".
+    auto run = [&](const std::string& arguments) {
+        std::string command = std::string(SERVER_BINARY) + " --db '" + database + "' " + arguments + " >" +
+                              folder + "/out 2>" + folder + "/err";
+        int status = std::system(command.c_str());
+        std::ostringstream out, err;
+        out << std::ifstream(folder + "/out").rdbuf();
+        err << std::ifstream(folder + "/err").rdbuf();
+        return std::regex_replace(std::to_string(WEXITSTATUS(status)) + "|" + out.str() + "|" + err.str(),
+                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"), "T");
+    };
+    EXPECT_EQ(run("list"), "0|2\tCheat\t50\tT\n1\tAnn\t30\tT\n3\tBo\t20\tT\n|");
+    EXPECT_EQ(run("hide 1"), "0|hidden 1\n|");
+    EXPECT_EQ(run("ban Cheat"), "0|banned \"Cheat\"\n|");
+    EXPECT_EQ(GameExchange(server.Port(), SaveLine("Dee", 5)), "Bo|20&Dee|5!");
+    EXPECT_EQ(run("list --latest 3"), "0|4\tDee\t5\tT\n3\tBo\t20\tT\n2\tCheat\t50\tT\thidden\n|");
+    EXPECT_EQ(run("hide 99"), "1||quorvel-scores: hide: no score has the id 99\n");
+    EXPECT_EQ(run("ban Cheat"), "1||quorvel-scores: ban: \"Cheat\" is already banned\n");
+    EXPECT_EQ(run("refused").substr(0, 2), "0|");
+    EXPECT_EQ(run("hide").substr(0, 2), "2|");
+    // The backup itself is checked in-process; here its wiring to the command.
+    EXPECT_EQ(run("backup " + folder + "/copy.db").substr(0, 2), GetParam() == "sqlite" ? "0|" : "1|");
 }
 
 // Today's server's database, and one from before the counter, each get the
