@@ -23,7 +23,7 @@ constexpr const char* SchemaLock = "8241302957196083547";
 constexpr const char* Channel = "quorvel_scores";
 // Creating an index on a large table at the first start after an upgrade
 // takes longer than any one call of a running server may.
-constexpr std::chrono::seconds SchemaDeadline{120};
+constexpr std::chrono::seconds SchemaDeadline{30};
 constexpr const char* ReceivedText =
     "to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
 
@@ -237,6 +237,9 @@ void PostgresScoreStore::Await(short events, Deadline until) {
                                  std::to_string(deadline.count()) + " ms");
         }
         pollfd ready{PQsocket(connection.get()), events, 0};
+        if (ready.fd < 0) {
+            return;  // no socket: libpq reports why
+        }
         int polled = poll(&ready, 1, static_cast<int>(std::min<int64_t>(left.count(), 1 << 30)));
         if (polled > 0 || (polled < 0 && errno != EINTR)) {
             return;  // ready, or an error that libpq will report
@@ -286,6 +289,12 @@ PostgresScoreStore::Result PostgresScoreStore::Run(const std::string& sql,
             error = OneLine(PQresultErrorMessage(result.get()));
         }
     }
+    // Read along with the results; counted here so that none pile up on a
+    // connection that is never asked for its change count.
+    while (PGnotify* notified = PQnotifies(open)) {
+        PQfreemem(notified);
+        ++changes;
+    }
     if (flushed != 0 || PQstatus(open) == CONNECTION_BAD) {
         throw ConnectionLost("the connection to the score database was lost: " + ErrorText(open));
     }
@@ -318,7 +327,7 @@ auto PostgresScoreStore::Transaction(const std::string& begin, Change change) {
             // that got no answer ended.
             Result begun = Run(begin, {}, until);
             transaction = PQgetvalue(begun.get(), 0, 0);
-            auto result = change(until);
+            auto result = change(until, begun);
             // This connection hears its own notifications only later.
             ++changes;
             if (Finish(transaction, until)) {
@@ -395,48 +404,59 @@ std::vector<bool> PostgresScoreStore::AddAll(const std::vector<ScoreRecord>& sco
     if (scores.empty()) {
         return {};
     }
-    std::set<std::string> names;
+    std::set<std::string> namesSeen;
     for (const ScoreRecord& score : scores) {
-        names.insert(score.name);
+        namesSeen.insert(score.name);
     }
     // ROW EXCLUSIVE first: a ban (SHARE ROW EXCLUSIVE) either committed
-    // before the check below or waits for this commit.
-    return Transaction("BEGIN; LOCK TABLE scores IN ROW EXCLUSIVE MODE; SELECT txid_current()",
-                       [&](Deadline until) {
-                           Result found = Run("SELECT name FROM banned_names WHERE name = ANY($1::text[])",
-                                              {ArrayLiteral(names)}, until);
-                           std::set<std::string> banned;
-                           for (int row = 0; row < PQntuples(found.get()); ++row) {
-                               banned.insert(PQgetvalue(found.get(), row, 0));
-                           }
-                           std::vector<bool> stored;
-                           std::vector<const ScoreRecord*> kept;
-                           std::vector<RefusedScore> refused;
-                           for (const ScoreRecord& score : scores) {
-                               stored.push_back(banned.count(score.name) == 0);
-                               if (stored.back()) {
-                                   kept.push_back(&score);
-                               } else {
-                                   refused.push_back({score.address, "", score.name, score.score, "banned"});
-                               }
-                           }
-                           for (std::size_t first = 0; first < kept.size(); first += RowsPerInsert) {
-                               std::size_t end = std::min(kept.size(), first + RowsPerInsert);
-                               std::string sql = "INSERT INTO scores (name, score) VALUES ";
-                               std::vector<std::string> parameters;
-                               for (std::size_t i = first; i < end; ++i) {
-                                   std::size_t n = parameters.size();
-                                   sql += (i == first ? "($" : ", ($") + std::to_string(n + 1) + ", $" +
-                                          std::to_string(n + 2) + ")";
-                                   parameters.push_back(kept[i]->name);
-                                   parameters.push_back(std::to_string(kept[i]->score));
-                               }
-                               Run(sql, parameters, until);
-                           }
-                           AddToCount(static_cast<int64_t>(kept.size()), until);
-                           AddRefusedRows(refused, until);
-                           return stored;
-                       });
+    // before the check for banned names or waits for this commit. The
+    // check rides in the same round trip as BEGIN, its names an escaped
+    // literal: the first row holds the transaction's number, every row one
+    // banned name or NULL.
+    std::string names = "E'";
+    for (char c : ArrayLiteral(namesSeen)) {
+        names += c == '\'' ? "''" : c == '\\' ? "\\\\" : std::string(1, c);
+    }
+    return Transaction(
+        "BEGIN; LOCK TABLE scores IN ROW EXCLUSIVE MODE;"
+        " SELECT t.id, b.name FROM (SELECT txid_current() AS id) t"
+        " LEFT JOIN banned_names b ON b.name = ANY(" +
+            names + "'::text[])",
+        [&](Deadline until, const Result& found) {
+            std::set<std::string> banned;
+            for (int row = 0; row < PQntuples(found.get()); ++row) {
+                if (!PQgetisnull(found.get(), row, 1)) {
+                    banned.insert(PQgetvalue(found.get(), row, 1));
+                }
+            }
+            std::vector<bool> stored;
+            std::vector<const ScoreRecord*> kept;
+            std::vector<RefusedScore> refused;
+            for (const ScoreRecord& score : scores) {
+                stored.push_back(banned.count(score.name) == 0);
+                if (stored.back()) {
+                    kept.push_back(&score);
+                } else {
+                    refused.push_back({score.address, "", score.name, score.score, "banned"});
+                }
+            }
+            for (std::size_t first = 0; first < kept.size(); first += RowsPerInsert) {
+                std::size_t end = std::min(kept.size(), first + RowsPerInsert);
+                std::string sql = "INSERT INTO scores (name, score) VALUES ";
+                std::vector<std::string> parameters;
+                for (std::size_t i = first; i < end; ++i) {
+                    std::size_t n = parameters.size();
+                    sql += (i == first ? "($" : ", ($") + std::to_string(n + 1) + ", $" +
+                           std::to_string(n + 2) + ")";
+                    parameters.push_back(kept[i]->name);
+                    parameters.push_back(std::to_string(kept[i]->score));
+                }
+                Run(sql, parameters, until);
+            }
+            AddToCount(static_cast<int64_t>(kept.size()), until);
+            AddRefusedRows(refused, until);
+            return stored;
+        });
 }
 
 void PostgresScoreStore::AddRefusedRows(const std::vector<RefusedScore>& refused, Deadline until) {
@@ -464,7 +484,7 @@ void PostgresScoreStore::AddRefusedRows(const std::vector<RefusedScore>& refused
 
 void PostgresScoreStore::AddRefused(const std::vector<RefusedScore>& refused) {
     if (!refused.empty()) {
-        Transaction("BEGIN; SELECT txid_current()", [&](Deadline until) {
+        Transaction("BEGIN; SELECT txid_current()", [&](Deadline until, const Result&) {
             AddRefusedRows(refused, until);
             return 0;
         });
@@ -572,26 +592,27 @@ std::vector<ListedScore> PostgresScoreStore::List(bool latest, int64_t count) {
 
 bool PostgresScoreStore::SetHidden(int64_t id, bool hidden) {
     // The table lock a ban would wait for is taken first, before the row's.
-    return Transaction(
-        "BEGIN; LOCK TABLE scores IN ROW EXCLUSIVE MODE; SELECT txid_current()", [&](Deadline until) {
-            Result found =
-                Run("SELECT hidden FROM scores WHERE id = $1 FOR UPDATE", {std::to_string(id)}, until);
-            if (PQntuples(found.get()) == 0) {
-                return false;
-            }
-            bool wasShown = std::string(PQgetvalue(found.get(), 0, 0)) == "0";
-            // Hidden by hand, it stays hidden when a ban on its name is lifted.
-            Run("UPDATE scores SET hidden = $2 WHERE id = $1", {std::to_string(id), hidden ? "1" : "0"},
-                until);
-            AddToCount(wasShown == hidden ? (hidden ? -1 : 1) : 0, until);
-            return true;
-        });
+    return Transaction("BEGIN; LOCK TABLE scores IN ROW EXCLUSIVE MODE; SELECT txid_current()",
+                       [&](Deadline until, const Result&) {
+                           Result found = Run("SELECT hidden FROM scores WHERE id = $1 FOR UPDATE",
+                                              {std::to_string(id)}, until);
+                           if (PQntuples(found.get()) == 0) {
+                               return false;
+                           }
+                           bool wasShown = std::string(PQgetvalue(found.get(), 0, 0)) == "0";
+                           // Hidden by hand, it stays hidden when a ban on its name is lifted.
+                           Run("UPDATE scores SET hidden = $2 WHERE id = $1",
+                               {std::to_string(id), hidden ? "1" : "0"}, until);
+                           AddToCount(wasShown == hidden ? (hidden ? -1 : 1) : 0, until);
+                           return true;
+                       });
 }
 
 bool PostgresScoreStore::Ban(const std::string& name) {
     // No score of the name can be stored between the ban and the hiding.
     return Transaction(
-        "BEGIN; LOCK TABLE scores IN SHARE ROW EXCLUSIVE MODE; SELECT txid_current()", [&](Deadline until) {
+        "BEGIN; LOCK TABLE scores IN SHARE ROW EXCLUSIVE MODE; SELECT txid_current()",
+        [&](Deadline until, const Result&) {
             Result added =
                 Run("INSERT INTO banned_names (name) VALUES ($1) ON CONFLICT DO NOTHING", {name}, until);
             if (std::string(PQcmdTuples(added.get())) != "1") {
@@ -604,16 +625,17 @@ bool PostgresScoreStore::Ban(const std::string& name) {
 }
 
 bool PostgresScoreStore::Unban(const std::string& name) {
-    return Transaction(
-        "BEGIN; LOCK TABLE scores IN SHARE ROW EXCLUSIVE MODE; SELECT txid_current()", [&](Deadline until) {
-            Result removed = Run("DELETE FROM banned_names WHERE name = $1", {name}, until);
-            if (std::string(PQcmdTuples(removed.get())) != "1") {
-                return false;
-            }
-            Result shown = Run("UPDATE scores SET hidden = 0 WHERE name = $1 AND hidden = 2", {name}, until);
-            AddToCount(std::stoll(PQcmdTuples(shown.get())), until);
-            return true;
-        });
+    return Transaction("BEGIN; LOCK TABLE scores IN SHARE ROW EXCLUSIVE MODE; SELECT txid_current()",
+                       [&](Deadline until, const Result&) {
+                           Result removed = Run("DELETE FROM banned_names WHERE name = $1", {name}, until);
+                           if (std::string(PQcmdTuples(removed.get())) != "1") {
+                               return false;
+                           }
+                           Result shown = Run("UPDATE scores SET hidden = 0 WHERE name = $1 AND hidden = 2",
+                                              {name}, until);
+                           AddToCount(std::stoll(PQcmdTuples(shown.get())), until);
+                           return true;
+                       });
 }
 
 void PostgresScoreStore::Backup(const std::string& file) {

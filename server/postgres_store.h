@@ -15,7 +15,10 @@ struct pg_result;
 // tries; a score is acknowledged only when its COMMIT has returned. No call
 // takes longer than its deadline, whatever the database server does: one
 // that is stopped, or cut off without a reset, still answers TCP from its
-// kernel, so only a client-side clock can tell.
+// kernel, so only a client-side clock can tell. The best scores from the
+// top are answered from memory until a notification (or a reconnection)
+// tells of a change, so they come even while the database stalls; Check
+// always asks the database.
 class PostgresScoreStore : public ScoreStore {
   public:
     static constexpr std::chrono::milliseconds DefaultDeadline{1500};
@@ -74,8 +77,8 @@ class PostgresScoreStore : public ScoreStore {
     Result Run(const std::string& sql, const std::vector<std::string>& parameters, Deadline until);
     // A read, within one deadline: tried once more on a fresh connection when the old one broke.
     Result Read(const std::string& sql, const std::vector<std::string>& parameters);
-    // Runs `change(until)` in one transaction started by `begin` (which ends
-    // by selecting txid_current()), within one deadline. Tried again on a
+    // Runs `change(until, begun)` in one transaction started by `begin`
+    // (whose last result `begun` starts with txid_current()), within one deadline. Tried again on a
     // fresh connection when the connection broke before its COMMIT was sent.
     template <typename Change>
     auto Transaction(const std::string& begin, Change change);

@@ -104,28 +104,13 @@ std::vector<Span> PasswordSpans(std::string_view database) {
     return spans;
 }
 
-// `text` with every password of `database`, as written and %-decoded, replaced.
+// `text` with every password of `database`, as written there, replaced.
 std::string HidePasswords(std::string text, const std::string& database) {
     for (const auto& [first, length] : PasswordSpans(database)) {
-        std::string raw = database.substr(first, length), decoded;
-        for (std::size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '%' && i + 2 < raw.size() &&
-                std::isxdigit(static_cast<unsigned char>(raw[i + 1])) &&
-                std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
-                decoded += static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                decoded += raw[i];
-            }
-        }
-        if (raw.size() > 1 && raw.front() == '\'') {
-            decoded = raw.substr(1, raw.size() - 2);
-        }
-        for (const std::string& secret : {raw, decoded}) {
-            for (std::size_t at = secret.empty() ? std::string::npos : text.find(secret);
-                 at != std::string::npos; at = text.find(secret, at + 3)) {
-                text.replace(at, secret.size(), "***");
-            }
+        const std::string secret = database.substr(first, length);
+        for (std::size_t at = secret.empty() ? std::string::npos : text.find(secret); at != std::string::npos;
+             at = text.find(secret, at + 3)) {
+            text.replace(at, secret.size(), "***");
         }
     }
     return text;

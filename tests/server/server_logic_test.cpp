@@ -22,6 +22,7 @@
 #include <future>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -387,33 +388,38 @@ std::string Listed(const std::vector<ListedScore>& listed) {
     return text;
 }
 
+// The banned name holds what a quoted SQL text or array element would escape.
 TEST_P(Store, HidesBansAndKeepsTheRefused) {
     const std::string database = Database();
     std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
-    store->AddAll({{"Ann", 30}, {"Cheat", 90}, {"Bo", 20}, {"Cheat", 10}});
+    store->AddAll({{"Ann", 30}, {"C'h\"e\\at", 90}, {"Bo", 20}, {"C'h\"e\\at", 10}});
     std::vector<ListedScore> best = store->List(false, 10);
-    ASSERT_EQ(Listed(best), "Cheat 90|Ann 30|Bo 20|Cheat 10");
-    uint64_t changes = store->ChangeCount();
+    ASSERT_EQ(Listed(best), "C'h\"e\\at 90|Ann 30|Bo 20|C'h\"e\\at 10");
+    // Unchanged while nothing changes (what lets a list be kept), changed by a write at once.
+    std::unique_ptr<ScoreStore> idle = OpenScoreStore(database);
+    uint64_t changes = idle->ChangeCount();
+    EXPECT_EQ(idle->ChangeCount(), changes);
+    changes = store->ChangeCount();
     EXPECT_TRUE(store->SetHidden(best[3].id, true));
     EXPECT_NE(store->ChangeCount(), changes);
-    EXPECT_TRUE(store->Ban("Cheat"));
-    EXPECT_FALSE(store->Ban("Cheat"));
+    EXPECT_TRUE(store->Ban("C'h\"e\\at"));
+    EXPECT_FALSE(store->Ban("C'h\"e\\at"));
     EXPECT_FALSE(store->SetHidden(best[0].id + 100, true));
-    EXPECT_EQ(store->AddAll({{"Cheat", 95, "203.0.113.7:4000"}, {"Dee", 5}}),
+    EXPECT_EQ(store->AddAll({{"C'h\"e\\at", 95, "203.0.113.7:4000"}, {"Dee", 5}}),
               (std::vector<bool>{false, true}));
     EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Ann 30|Bo 20|Dee 5");
     EXPECT_EQ(store->Count(), 3);
     // Lifting the ban shows what it hid, not what was hidden by hand.
-    EXPECT_TRUE(store->Unban("Cheat"));
-    EXPECT_FALSE(store->Unban("Cheat"));
+    EXPECT_TRUE(store->Unban("C'h\"e\\at"));
+    EXPECT_FALSE(store->Unban("C'h\"e\\at"));
     EXPECT_TRUE(store->SetHidden(best[1].id, true));
-    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "Cheat 90|Bo 20|Dee 5");
+    EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "C'h\"e\\at 90|Bo 20|Dee 5");
     EXPECT_EQ(Joined(store->Best(ScoreKey{best[0].score, best[0].id}, 15)), "Bo 20|Dee 5");
-    EXPECT_EQ(Joined(store->Above(ScoreKey{best[2].score, best[2].id}, 15)), "Cheat 90");
+    EXPECT_EQ(Joined(store->Above(ScoreKey{best[2].score, best[2].id}, 15)), "C'h\"e\\at 90");
     EXPECT_EQ(store->Count(), 3);
     EXPECT_TRUE(store->SetHidden(best[1].id, false));
     EXPECT_EQ(store->Count(), 4);
-    EXPECT_EQ(Listed(store->List(true, 3)), "Dee 5|Cheat 10 hidden|Bo 20");
+    EXPECT_EQ(Listed(store->List(true, 3)), "Dee 5|C'h\"e\\at 10 hidden|Bo 20");
 
     // The refused, newest first, the oldest beyond the bound dropped.
     std::vector<RefusedScore> refused(MostRefusedKept, {"198.51.100.1:9", "", "Old", -1, "implausible"});
@@ -440,6 +446,40 @@ TEST_P(Store, HidesBansAndKeepsTheRefused) {
         refusal = error.what();
     }
     EXPECT_NE(refusal.find(GetParam() == "sqlite" ? "File exists" : "pg_dump"), std::string::npos) << refusal;
+}
+
+// The real program's commands on the database a running server uses: what
+// they hide leaves the server's next reply at once.
+TEST_P(Store, TakesTheOperatorsCommandsWhileServing) {
+    const std::string database = Database(), folder = "commands-" + GetParam();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    ServerProcess server(folder + "/server.log", {"--db", database});
+    for (const char* line : {"Ann", "Cheat", "Bo"}) {
+        GameExchange(server.Port(), SaveLine(line, static_cast<int32_t>(std::string(line).size() * 10)));
+    }
+    // "status|standard output|standard error", times as "T".
+    auto run = [&](const std::string& arguments) {
+        std::string command = std::string(SERVER_BINARY) + " --db '" + database + "' " + arguments + " >" +
+                              folder + "/out 2>" + folder + "/err";
+        int status = std::system(command.c_str());
+        std::ostringstream out, err;
+        out << std::ifstream(folder + "/out").rdbuf();
+        err << std::ifstream(folder + "/err").rdbuf();
+        return std::regex_replace(std::to_string(WEXITSTATUS(status)) + "|" + out.str() + "|" + err.str(),
+                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"), "T");
+    };
+    EXPECT_EQ(run("list"), "0|2\tCheat\t50\tT\n1\tAnn\t30\tT\n3\tBo\t20\tT\n|");
+    EXPECT_EQ(run("hide 1"), "0|hidden 1\n|");
+    EXPECT_EQ(run("ban Cheat"), "0|banned \"Cheat\"\n|");
+    EXPECT_EQ(GameExchange(server.Port(), SaveLine("Dee", 5)), "Bo|20&Dee|5!");
+    EXPECT_EQ(run("list --latest 3"), "0|4\tDee\t5\tT\n3\tBo\t20\tT\n2\tCheat\t50\tT\thidden\n|");
+    EXPECT_EQ(run("hide 99"), "1||quorvel-scores: hide: no score has the id 99\n");
+    EXPECT_EQ(run("ban Cheat"), "1||quorvel-scores: ban: \"Cheat\" is already banned\n");
+    EXPECT_EQ(run("refused").substr(0, 2), "0|");
+    EXPECT_EQ(run("hide").substr(0, 2), "2|");
+    // The backup itself is checked in-process; here its wiring to the command.
+    EXPECT_EQ(run("backup " + folder + "/copy.db").substr(0, 2), GetParam() == "sqlite" ? "0|" : "1|");
 }
 
 // Today's server's database, and one from before the counter, each get the

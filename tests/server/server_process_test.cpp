@@ -9,14 +9,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -369,37 +366,6 @@ TEST_F(ScoreServer, FailsToStartOnAnUnusableDatabase) {
 // A score counts as acknowledged once its whole reply has arrived. Every
 // such score must be on disk after a SIGKILL in the middle of the load, with
 // a hundred idle connections open besides.
-// The operator's commands on the database a running server uses: what they
-// hide leaves the server's next reply at once.
-TEST_F(ScoreServer, TakesTheOperatorsCommandsWhileServing) {
-    uint16_t port = Start();
-    for (const char* line : {"Ann", "Cheat", "Bo"}) {
-        GameExchange(port, SaveLine(line, static_cast<int32_t>(std::string(line).size() * 10)));
-    }
-    // "status|standard output|standard error", times as "T".
-    auto run = [this](const std::string& arguments) {
-        std::string command = std::string(SERVER_BINARY) + " --db " + Database() + " " + arguments + " >" +
-                              folder + "/out 2>" + folder + "/err";
-        int status = std::system(command.c_str());
-        std::ostringstream out, err;
-        out << std::ifstream(folder + "/out").rdbuf();
-        err << std::ifstream(folder + "/err").rdbuf();
-        return std::regex_replace(std::to_string(WEXITSTATUS(status)) + "|" + out.str() + "|" + err.str(),
-                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"), "T");
-    };
-    EXPECT_EQ(run("list"), "0|2\tCheat\t50\tT\n1\tAnn\t30\tT\n3\tBo\t20\tT\n|");
-    EXPECT_EQ(run("hide 1"), "0|hidden 1\n|");
-    EXPECT_EQ(run("ban Cheat"), "0|banned \"Cheat\"\n|");
-    EXPECT_EQ(GameExchange(port, SaveLine("Dee", 5)), "Bo|20&Dee|5!");
-    EXPECT_EQ(run("list --latest 3"), "0|4\tDee\t5\tT\n3\tBo\t20\tT\n2\tCheat\t50\tT\thidden\n|");
-    EXPECT_EQ(run("hide 99"), "1||quorvel-scores: hide: no score has the id 99\n");
-    EXPECT_EQ(run("ban Cheat"), "1||quorvel-scores: ban: \"Cheat\" is already banned\n");
-    EXPECT_EQ(run("refused").substr(0, 2), "0|");
-    EXPECT_EQ(run("hide").substr(0, 2), "2|");
-    EXPECT_EQ(run("backup " + folder + "/copy.db"), "0|backed up to " + folder + "/copy.db\n|");
-    EXPECT_EQ(OpenScoreStore(folder + "/copy.db")->List(false, 10).size(), 4u);
-}
-
 TEST_F(ScoreServer, KeepsEveryAcknowledgedScoreAcrossSigkill) {
     uint16_t port = Start({"--max-connections-per-address", "200", "--scores-per-minute", "1000000"});
     std::vector<Connection> idle;
