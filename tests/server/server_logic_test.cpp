@@ -177,25 +177,44 @@ std::string Describe(const ServerOptions& o) {
     return o.listen + " " + std::to_string(o.port) + " " + o.database + " " +
            std::to_string(o.maxConnections) + " " + std::to_string(o.maxConnectionsPerAddress) + " " +
            std::to_string(o.scoresPerMinute) + " " + std::to_string(o.deadline.count()) + " " +
-           std::to_string(o.requestLimit) + (o.showHelp ? " help" : "");
+           std::to_string(o.requestLimit) + " " + std::to_string(o.readDeadline.count()) + " " +
+           std::to_string(o.readers) + (o.showHelp ? " help" : "");
 }
 
 TEST(ServerOptions, ReadsTheCommandLine) {
-    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 32 30 5000 8192";
+    const std::string defaults = "127.0.0.1 8480 quorvel-scores.db 256 32 30 5000 8192 500 2";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, defaults},
-        {{"--listen", "0.0.0.0", "--port", "0", "--db", "/tmp/s.db", "--max-connections", "8",
-          "--max-connections-per-address", "3", "--scores-per-minute", "5", "--deadline-ms", "250",
-          "--request-limit", "100"},
-         "0.0.0.0 0 /tmp/s.db 8 3 5 250 100"},
+        {{"--listen",
+          "0.0.0.0",
+          "--port",
+          "0",
+          "--db",
+          "/tmp/s.db",
+          "--max-connections",
+          "8",
+          "--max-connections-per-address",
+          "3",
+          "--scores-per-minute",
+          "5",
+          "--deadline-ms",
+          "250",
+          "--request-limit",
+          "100",
+          "--read-deadline-ms",
+          "90",
+          "--readers",
+          "64"},
+         "0.0.0.0 0 /tmp/s.db 8 3 5 250 100 90 64"},
         {{"--help"}, defaults + " help"},
-        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 32 30 5000 8192 help"},
+        {{"--port", "65535", "-h"}, "127.0.0.1 65535 quorvel-scores.db 256 32 30 5000 8192 500 2 help"},
         // A refused value leaves the default.
         {{"--port", "65536"}, "refused " + defaults},
         {{"--port", "-1"}, "refused " + defaults},
         {{"--port"}, "refused " + defaults},
         {{"--scores-per-minute", "0"}, "refused " + defaults},
         {{"--deadline-ms", "9x"}, "refused " + defaults},
+        {{"--readers", "65"}, "refused " + defaults},
         {{"--verbose"}, "refused " + defaults},
         {{"--db", ""}, "refused " + defaults},
         {{"--listen", ""}, "refused " + defaults},
