@@ -4,10 +4,13 @@
 // ratios between them: the machines are shared, so absolute rates move with
 // the load while ratios measured in one run hold.
 //
-//   score_bench SERVER_BINARY [seconds per run]
+//   score_bench SERVER_BINARY [seconds per run] [--db ADDRESS]...
 //
-// The server is started on a fresh database in a temporary folder, with
-// per-address limits raised: every client here comes from 127.0.0.1.
+// One server is started per database, with per-address limits raised: every
+// client here comes from 127.0.0.1. Without --db, and for "--db sqlite", it
+// is a fresh SQLite file in a temporary folder; a PostgreSQL address should
+// name an empty database. Every server is measured in the same rounds, so
+// that the back ends can be compared within one run.
 
 #include "scores/score_protocol.h"
 
@@ -256,30 +259,63 @@ void Print(const char* target, const char* kind, int clients, const Figures& fig
 
 }  // namespace
 
+// One server under test and what was measured of it.
+struct Target {
+    std::string label;  // "sqlite" or "postgres"
+    std::string database;
+    pid_t pid = -1;
+    uint16_t port = 0;
+    Samples store[3], fetch[3];
+    Figures storeFigures[3], fetchFigures[3];
+};
+
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: score_bench SERVER_BINARY [seconds per run]\n");
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::vector<Target> targets;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--db" && i + 1 < arguments.size()) {
+            targets.push_back({});
+            targets.back().database = arguments[i + 1];
+            arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                            arguments.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            --i;
+        }
+    }
+    if (arguments.empty() || arguments.size() > 2) {
+        std::fprintf(stderr, "usage: score_bench SERVER_BINARY [seconds per run] [--db ADDRESS]...\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 3.0;
+    const double seconds = arguments.size() > 1 ? std::atof(arguments[1].c_str()) : 3.0;
     char folder[] = "/tmp/quorvel-bench.XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         return 1;
     }
-    const std::string database = std::string(folder) + "/scores.db";
-    uint16_t port = 0;
-    pid_t server = StartServer(argv[1], database, port);
-    if (server <= 0 || port == 0) {
-        std::fprintf(stderr, "score_bench: the server did not report its port\n");
-        return 1;
+    if (targets.empty()) {
+        targets.push_back({});
+        targets.back().database = "sqlite";
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        Target& target = targets[i];
+        bool postgres =
+            target.database.rfind("postgres", 0) == 0 || target.database.find('=') != std::string::npos;
+        target.label = postgres ? "postgres" : "sqlite";
+        if (target.database == "sqlite") {
+            target.database = std::string(folder) + "/scores" + std::to_string(i) + ".db";
+        }
+        target.pid = StartServer(arguments[0], target.database, target.port);
+        if (target.pid <= 0 || target.port == 0) {
+            std::fprintf(stderr, "score_bench: the server on %s did not report its port\n",
+                         target.label.c_str());
+            return 1;
+        }
     }
     // Every kind is measured in each round, so that a change of the machine's
     // load during the run weighs on all of them alike.
     const int rounds = 3;
     const double slice = seconds / rounds;
     const int levels[] = {1, 16, 64};
-    Samples responderSamples[3], storeSamples[3], fetchSamples[3];
+    Samples responderSamples[3];
     double syncs = 0;
     {
         TrivialResponder floor;
@@ -290,36 +326,52 @@ int main(int argc, char* argv[]) {
                     // Beside the lone client's stores, the figure it is held against.
                     syncs += SyncedWritesPerSecond(folder, slice) / rounds;
                 }
-                Load(port, levels[i], slice, true, storeSamples[i]);
-                Load(port, levels[i], slice, false, fetchSamples[i]);
+                for (Target& target : targets) {
+                    Load(target.port, levels[i], slice, true, target.store[i]);
+                    Load(target.port, levels[i], slice, false, target.fetch[i]);
+                }
             }
         }
     }
-    Figures responder[3], store[3], fetch[3];
+    Figures responder[3];
     for (int i = 0; i < 3; ++i) {
         responder[i] = Summarize(std::move(responderSamples[i]));
         Print("responder", "-", levels[i], responder[i]);
     }
-    for (int i = 0; i < 3; ++i) {
-        store[i] = Summarize(std::move(storeSamples[i]));
-        Print("server", "store", levels[i], store[i]);
-    }
-    for (int i = 0; i < 3; ++i) {
-        fetch[i] = Summarize(std::move(fetchSamples[i]));
-        Print("server", "fetch", levels[i], fetch[i]);
+    for (Target& target : targets) {
+        for (int i = 0; i < 3; ++i) {
+            target.storeFigures[i] = Summarize(std::move(target.store[i]));
+            Print(target.label.c_str(), "store", levels[i], target.storeFigures[i]);
+        }
+        for (int i = 0; i < 3; ++i) {
+            target.fetchFigures[i] = Summarize(std::move(target.fetch[i]));
+            Print(target.label.c_str(), "fetch", levels[i], target.fetchFigures[i]);
+        }
     }
     std::printf("disk       64-byte write + fdatasync     %9.0f /s\n", syncs);
     auto ratio = [](double part, double whole) { return whole > 0 ? part / whole : 0; };
-    std::printf("store@64 / fetch@64      %5.2f\n",
-                ratio(store[2].requestsPerSecond, fetch[2].requestsPerSecond));
-    std::printf("store@64 p99             %5.1f ms\n", store[2].p99);
-    std::printf("store@1 / disk syncs     %5.2f\n", ratio(store[0].requestsPerSecond, syncs));
-    for (int i = 0; i < 3; ++i) {
-        std::printf("fetch@%-2d / responder@%-2d %5.2f\n", levels[i], levels[i],
-                    ratio(fetch[i].requestsPerSecond, responder[i].requestsPerSecond));
+    for (const Target& target : targets) {
+        const Figures* store = target.storeFigures;
+        const Figures* fetch = target.fetchFigures;
+        std::printf("%s:\n", target.label.c_str());
+        std::printf("  store@64 / fetch@64      %5.2f\n",
+                    ratio(store[2].requestsPerSecond, fetch[2].requestsPerSecond));
+        std::printf("  store@64 p99             %5.1f ms\n", store[2].p99);
+        std::printf("  store@1 / disk syncs     %5.2f\n", ratio(store[0].requestsPerSecond, syncs));
+        for (int i = 0; i < 3; ++i) {
+            std::printf("  fetch@%-2d / responder@%-2d %5.2f\n", levels[i], levels[i],
+                        ratio(fetch[i].requestsPerSecond, responder[i].requestsPerSecond));
+        }
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    for (std::size_t i = 1; i < targets.size(); ++i) {
+        std::printf("fetch@16 %s / %s  %5.2f\n", targets[i].label.c_str(), targets[0].label.c_str(),
+                    ratio(targets[i].fetchFigures[1].requestsPerSecond,
+                          targets[0].fetchFigures[1].requestsPerSecond));
+    }
+    for (Target& target : targets) {
+        kill(target.pid, SIGTERM);
+        waitpid(target.pid, nullptr, 0);
+    }
     std::string cleanup = std::string("rm -rf ") + folder;
     return std::system(cleanup.c_str()) == 0 ? 0 : 1;
 }

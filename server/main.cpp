@@ -1,7 +1,9 @@
+#include "server/moderation.h"
 #include "server/score_server.h"
 #include "server/server_options.h"
 
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
     if (options.showHelp) {
         std::fputs(ServerUsage().c_str(), stdout);
         return 0;
+    }
+    if (!options.command.empty()) {
+        return RunModeration(options, std::cout, std::cerr);
     }
     return RunScoreServer(options);
 }

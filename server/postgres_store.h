@@ -12,13 +12,23 @@ struct pg_result;
 
 // The scores in a PostgreSQL database, shared by any number of server
 // instances. A lost connection is opened again with a growing pause between
-// tries; a score is acknowledged only when its COMMIT has returned.
+// tries; a score is acknowledged only when its COMMIT has returned. No call
+// takes longer than its deadline, whatever the database server does: one
+// that is stopped, or cut off without a reset, still answers TCP from its
+// kernel, so only a client-side clock can tell. The best scores from the
+// top are answered from memory until a notification (or a reconnection)
+// tells of a change, so they come even while the database stalls; Check
+// always asks the database.
 class PostgresScoreStore : public ScoreStore {
   public:
-    // `uri` is a libpq connection URI ("postgresql://user@host/db"); the
-    // password comes from PGPASSFILE or ~/.pgpass. Creates the tables when
-    // missing, one instance at a time.
-    explicit PostgresScoreStore(const std::string& uri);
+    static constexpr std::chrono::milliseconds DefaultDeadline{1500};
+
+    // `address` is a libpq URI ("postgresql://user@host/db") or keyword form
+    // ("host=... dbname=..."); the password comes from PGPASSFILE or
+    // ~/.pgpass. Creates or extends the tables when needed, one instance at a
+    // time. `deadline` bounds each call, connecting and reconnecting included.
+    explicit PostgresScoreStore(const std::string& address,
+                                std::chrono::milliseconds deadline = DefaultDeadline);
     ~PostgresScoreStore() override;
     PostgresScoreStore(const PostgresScoreStore&) = delete;
     PostgresScoreStore& operator=(const PostgresScoreStore&) = delete;
@@ -27,6 +37,7 @@ class PostgresScoreStore : public ScoreStore {
     std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
+    int64_t CountAbove(const ScoreKey& key) override;
     void Check() override;
     uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
@@ -38,6 +49,8 @@ class PostgresScoreStore : public ScoreStore {
     void Backup(const std::string& file) override;
 
   private:
+    using Clock = std::chrono::steady_clock;
+    using Deadline = Clock::time_point;
     struct FinishConnection {
         void operator()(pg_conn* connection) const;
     };
@@ -46,24 +59,53 @@ class PostgresScoreStore : public ScoreStore {
     };
     using Result = std::unique_ptr<pg_result, ClearResult>;
     class ConnectionLost;
+    class DeadlinePassed;
+    class UnknownOutcome;
 
-    // The open connection, opened again if it broke. With `wait` it sleeps
-    // through the pause before the next try (for a few seconds at most);
-    // without, it throws when a try is not due yet.
-    pg_conn* Connection(bool wait);
-    // Runs one statement with text parameters; throws ConnectionLost when the
-    // connection broke, std::runtime_error on any other failure.
-    Result Run(const std::string& sql, const std::vector<std::string>& parameters = {});
-    // A read: tried once more on a fresh connection when the old one broke.
+    // The open connection, opened again if it broke, sleeping through the
+    // pause before the next try only when that ends before `until`.
+    pg_conn* Connection(Deadline until);
+    // One try to connect and set up the session, by `until`.
+    void Connect(Deadline until);
+    // Waits for the socket to be ready for `events`; drops the connection
+    // and throws DeadlinePassed when `until` comes first.
+    void Await(short events, Deadline until);
+    // Runs one statement with text parameters (or, without, several in one
+    // round trip) and returns the last result; throws ConnectionLost when the
+    // connection broke, DeadlinePassed, or std::runtime_error on any other
+    // failure.
+    Result Run(const std::string& sql, const std::vector<std::string>& parameters, Deadline until);
+    // A read, within one deadline: tried once more on a fresh connection when the old one broke.
     Result Read(const std::string& sql, const std::vector<std::string>& parameters);
-    void Store(const std::vector<ScoreRecord>& scores);
+    // Runs `change(until, begun)` in one transaction started by `begin`
+    // (whose last result `begun` starts with txid_current()), within one deadline. Tried again on a
+    // fresh connection when the connection broke before its COMMIT was sent.
+    template <typename Change>
+    auto Transaction(const std::string& begin, Change change);
+    // Commits; false when the server rolled back instead. Throws
+    // UnknownOutcome when the COMMIT got no answer and the outcome stays unknown.
+    bool Finish(const std::string& transaction, Deadline until);
     // Asks a fresh connection what became of a transaction whose COMMIT got no answer.
     bool Committed(const std::string& transaction);
+    // Inside a transaction: adds to the shown scores' count and tells every
+    // listening connection that the lists changed.
+    void AddToCount(int64_t shown, Deadline until);
+    void AddRefusedRows(const std::vector<RefusedScore>& refused, Deadline until);
     std::vector<StoredScore> ReadScores(const Result& result);
 
-    std::string uri;
+    // The best scores from the top as last read, while no change was heard of.
+    struct Top {
+        uint64_t version = 0;
+        int64_t count = -1;
+        std::vector<StoredScore> scores;
+    };
+
+    std::string address;
+    std::chrono::milliseconds deadline;
     std::unique_ptr<pg_conn, FinishConnection> connection;
-    std::chrono::steady_clock::time_point nextTry{};
+    Deadline nextTry{};
     std::chrono::milliseconds pause{0};
     std::string failure;  // why the last try to connect failed
+    uint64_t changes = 0;
+    Top top;
 };

@@ -121,9 +121,7 @@ PageRequest ReadPageRequest(std::string_view query) {
 ScorePageView ReadScorePage(ScoreStore& store, std::string_view query) {
     ScorePageView view;
     view.total = store.Count();
-    view.pageCount = PageCount(view.total);
     PageRequest request = ReadPageRequest(query);
-    view.page = std::min(request.page, view.pageCount);
     if (request.before) {
         view.rows = store.Above(*request.before, ScoresPerPage);
     } else {
@@ -132,9 +130,14 @@ ScorePageView ReadScorePage(ScoreStore& store, std::string_view query) {
     bool stale = request.before ? static_cast<int64_t>(view.rows.size()) < ScoresPerPage
                                 : request.after && view.rows.empty();
     if (stale) {
-        view.page = 1;
+        request = {};
         view.rows = store.Best(std::nullopt, ScoresPerPage + 1);
     }
+    bool fromTop = !request.after && !request.before;
+    view.firstRank = fromTop || view.rows.empty() ? 1 : store.CountAbove(view.rows.front().Key()) + 1;
+    view.page = (view.firstRank - 1) / ScoresPerPage + 1;
+    // Read apart from the rows: a score stored meanwhile must not make the page past the last.
+    view.pageCount = std::max(PageCount(view.total), view.page);
     // The page above another one always has one behind it.
     view.more = (request.before && !stale) || static_cast<int64_t>(view.rows.size()) > ScoresPerPage;
     if (static_cast<int64_t>(view.rows.size()) > ScoresPerPage) {
@@ -183,7 +186,7 @@ std::string RenderScorePage(const ScorePageView& view) {
         body +=
             "<table>\n<thead><tr><th>#</th><th>Name</th><th "
             "class=\"score\">Score</th></tr></thead>\n<tbody>\n";
-        int64_t rank = (view.page - 1) * ScoresPerPage;
+        int64_t rank = view.firstRank - 1;
         for (const StoredScore& row : view.rows) {
             body += "<tr><td class=\"rank\">" + std::to_string(++rank) + "</td><td class=\"name\">" +
                     HtmlEscape(row.name) + "</td><td class=\"score\">" + std::to_string(row.score) +
@@ -192,9 +195,10 @@ std::string RenderScorePage(const ScorePageView& view) {
         body += "</tbody>\n</table>\n";
     }
     body += "<nav>";
-    bool previous = view.page > 1 && !view.rows.empty();
+    bool previous = view.firstRank > 1 && !view.rows.empty();
     bool next = view.more && !view.rows.empty();
-    body += previous ? PageLink(view.page - 1, "before", view.rows.front().Key(), "&larr; Previous", "prev")
+    body += previous ? PageLink(std::max<int64_t>(1, view.page - 1), "before", view.rows.front().Key(),
+                                "&larr; Previous", "prev")
                      : std::string("<span class=\"off\">&larr; Previous</span>");
     body += "<span>Page " + std::to_string(view.page) + " of " + std::to_string(view.pageCount) + "</span>";
     body += next ? PageLink(view.page + 1, "after", view.rows.back().Key(), "Next &rarr;", "next")

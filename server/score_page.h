@@ -17,14 +17,16 @@ struct ScorePageView {
     int64_t page = 1;       // counted from 1
     int64_t pageCount = 1;  // at least 1, even with no scores
     int64_t total = 0;
-    bool more = false;  // scores follow the last row shown
+    bool more = false;      // scores follow the last row shown
+    int64_t firstRank = 1;  // of the first row, counted in the database
 };
 
 // How many pages `total` scores fill; an empty list still has one page.
 int64_t PageCount(int64_t total);
 
-// What a page link asks for. The page number only numbers the ranks; the
-// key says where the page starts, so no page costs more than its own rows.
+// What a page link asks for. The key says where the page starts, so no page
+// costs more than its own rows; the page number only tells a key from none:
+// what is shown is counted in the database.
 struct PageRequest {
     int64_t page = 1;
     std::optional<ScoreKey> after;   // the page starts after this score
@@ -35,8 +37,9 @@ struct PageRequest {
 // without a key, or anything malformed, means the first page.
 PageRequest ReadPageRequest(std::string_view query);
 
-// The page a query string asks for, read from `store`. A link that has gone
-// stale (past the end, or above the top) shows the first page.
+// The page a query string asks for, read from `store`, with its ranks and
+// number counted there. A link that has gone stale (past the end, or above
+// the top) shows the first page.
 ScorePageView ReadScorePage(ScoreStore& store, std::string_view query);
 
 std::string HtmlEscape(std::string_view text);

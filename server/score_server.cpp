@@ -1,21 +1,28 @@
 #include "server/score_server.h"
 
 #include "scores/score_protocol.h"
+#include "server/client_limits.h"
 #include "server/game_request.h"
 #include "server/score_page.h"
+#include "server/score_reader.h"
 #include "server/score_store.h"
 #include "server/score_writer.h"
+#include "server/server_log.h"
+#include "server/stop_guard.h"
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,80 +38,32 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = net::ip::tcp;
 
-std::string Timestamp() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::string stamp(text, length);
-    stamp += '.';
-    stamp += static_cast<char>('0' + millis / 100);
-    stamp += static_cast<char>('0' + millis / 10 % 10);
-    stamp += static_cast<char>('0' + millis % 10);
-    stamp += 'Z';
-    return stamp;
-}
+// Every response says what it is and lets the page do nothing but show
+// itself with its own style sheet.
+constexpr const char* ContentSecurityPolicy =
+    "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; base-uri 'none'; "
+    "form-action 'none'; frame-ancestors 'none'";
 
-// Client bytes go into the log only in this form: printable, short, one line.
-std::string Printable(std::string_view text) {
-    constexpr std::size_t MaxShown = 120;
-    std::string shown;
-    for (char c : text.substr(0, MaxShown)) {
-        shown += (c > ' ' && c < 127) ? c : '?';
-    }
-    if (text.size() > MaxShown) {
-        shown += "...";
-    }
-    return shown;
-}
-
-std::string EndpointText(const tcp::endpoint& endpoint) {
-    net::ip::address address = endpoint.address();
-    std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
-    return host + ":" + std::to_string(endpoint.port());
-}
-
-// The unit the per-address limits count: an IPv4 address, or an IPv6 /64,
-// since one IPv6 host usually has a whole /64 to choose from.
-net::ip::address ClientGroup(const net::ip::address& address) {
-    if (!address.is_v6()) {
-        return address;
-    }
-    net::ip::address_v6 v6 = address.to_v6();
-    if (v6.is_v4_mapped()) {
-        return net::ip::make_address_v4(net::ip::v4_mapped, v6);
-    }
-    net::ip::address_v6::bytes_type bytes = v6.to_bytes();
-    std::fill(bytes.begin() + 8, bytes.end(), 0);
-    return net::ip::address_v6(bytes);
-}
-
-// One line per event on standard error: time, peer, kind, result.
-void Log(const std::string& peer, std::string_view kind, const std::string& result) {
-    std::string line = Timestamp() + " " + peer + " ";
-    line += kind;
-    line += " " + result + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-}
+// How long a stop waits for the database before it abandons what is left.
+constexpr std::chrono::milliseconds StopGrace{1500};
 
 class Session;
 
 // Owns the listening socket and knows every live connection, so that a stop
-// can reach them all. Everything but the writer's commits runs on one
-// thread: no locks.
+// can reach them all. Everything but the database's work runs on one
+// thread: no locks, and no call that can wait for the database.
 class Server {
   public:
-    Server(net::io_context& io, const ServerOptions& options, ScoreStore& reader, ScoreWriter& writer)
+    Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, ScoreWriter& writer,
+           StopGuard& stopGuard)
         : options(options),
           reader(reader),
           writer(writer),
           acceptor(io),
           retryTimer(io),
-          signals(io, SIGINT, SIGTERM) {}
+          signals(io, SIGINT, SIGTERM, SIGHUP),
+          stopGuard(stopGuard),
+          allowances(options.scoresPerMinute) {}
 
     // Returns an error text, empty on success.
     std::string Open();
@@ -114,53 +73,56 @@ class Server {
     // Takes one score from the allowance of the client's address, if any is left.
     bool MayStore(const net::ip::address& group);
 
+    // The game's list as last read, for a reply the database is too slow to give.
+    void Remember(std::shared_ptr<const std::vector<StoredScore>> best) { lastBest = std::move(best); }
+    const std::shared_ptr<const std::vector<StoredScore>>& LastBest() const { return lastBest; }
+    // Whether the last store failed (or did not answer) with none stored since.
+    void StoreWorked(bool worked) { storeFailing = !worked; }
+    bool StoreFailing() const { return storeFailing; }
+
     const ServerOptions& options;
-    // Reads never wait behind the writer: they have a connection of their own.
-    ScoreStore& reader;
+    // Reads never wait behind the writer: they have connections of their own.
+    ScoreReader& reader;
     ScoreWriter& writer;
     std::unordered_set<Session*> sessions;
     std::map<net::ip::address, std::size_t> connectionsFrom;
 
   private:
-    // Scores one address may still store: refilled at scoresPerMinute, up
-    // to that many at once.
-    struct Allowance {
-        double scores = 0;
-        std::chrono::steady_clock::time_point updated;
-    };
-
     void Accept();
     void Admit(tcp::socket socket);
+    bool MakeRoomFor(const net::ip::address& group);
+    void WaitForSignal();
     void Stop(int signalNumber);
 
     tcp::acceptor acceptor;
     net::steady_timer retryTimer;
     net::signal_set signals;
+    StopGuard& stopGuard;
     bool stopping = false;
-    std::map<net::ip::address, Allowance> allowances;
-    std::size_t pruneAllowancesAt = 4096;
+    bool storeFailing = false;
+    std::shared_ptr<const std::vector<StoredScore>> lastBest;
+    ScoreAllowances allowances;
 };
 
 // One client connection: first decides between the game's bare line and
 // HTTP/1.1, then answers, then closes (HTTP may keep the connection alive).
+// What needs the database is asked of the reader or the writer threads, and
+// waited for only until a deadline of its own; the answer that comes first,
+// the database's or the deadline's, is the one given.
 class Session : public std::enable_shared_from_this<Session> {
   public:
     Session(tcp::socket socket, const tcp::endpoint& remote, Server& server)
         : stream(std::move(socket)),
           buffer(server.options.requestLimit),
+          wait(stream.get_executor()),
           server(server),
           peer(EndpointText(remote)),
-          group(ClientGroup(remote.address())) {
+          group(ClientGroup(remote.address())),
+          idleSince(std::chrono::steady_clock::now()) {
         server.sessions.insert(this);
         ++server.connectionsFrom[group];
     }
-    ~Session() {
-        server.sessions.erase(this);
-        auto counted = server.connectionsFrom.find(group);
-        if (--counted->second == 0) {
-            server.connectionsFrom.erase(counted);
-        }
-    }
+    ~Session() { Uncount(); }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -177,8 +139,35 @@ class Session : public std::enable_shared_from_this<Session> {
         }
     }
 
+    // Waiting for a request, with nothing of it received yet.
+    bool Idle() const { return phase == Phase::Reading && buffer.size() == 0; }
+    std::chrono::steady_clock::time_point IdleSince() const { return idleSince; }
+    const net::ip::address& Group() const { return group; }
+
+    // Closed to make room for another address: no longer counted at once,
+    // though its handlers still run to their end.
+    void Evict() {
+        Log(peer, "closed", "idle, to make room for another address");
+        Uncount();
+        beast::error_code ignored;
+        stream.socket().close(ignored);
+    }
+
   private:
-    enum class Phase { Reading, Storing, Writing, Closing };
+    enum class Phase { Reading, Storing, Answering, Writing, Closing };
+    using Response = http::response<http::string_body>;
+
+    void Uncount() {
+        if (!counted) {
+            return;
+        }
+        counted = false;
+        server.sessions.erase(this);
+        auto count = server.connectionsFrom.find(group);
+        if (--count->second == 0) {
+            server.connectionsFrom.erase(count);
+        }
+    }
 
     void ReadStart() {
         std::size_t room = std::min<std::size_t>(1024, buffer.max_size() - buffer.size());
@@ -213,7 +202,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     void ReadFailed(beast::error_code ec) {
-        if (ec == net::error::operation_aborted) {
+        if (ec == net::error::operation_aborted || !counted) {
             return;
         }
         bool partial = buffer.size() > 0;
@@ -226,56 +215,150 @@ class Session : public std::enable_shared_from_this<Session> {
         }
     }
 
+    // Waits for the database's answer (`Answer`, given a ticket) until
+    // `limit`; then calls `late` instead. Only the first of the two counts.
+    template <typename Late>
+    uint64_t Await(std::chrono::milliseconds limit, Late late) {
+        phase = Phase::Answering;
+        uint64_t ticket = ++tickets;
+        wait.expires_after(limit);
+        wait.async_wait([self = shared_from_this(), ticket, late](beast::error_code ec) mutable {
+            if (!ec && self->tickets == ticket) {
+                ++self->tickets;
+                late(*self);
+            }
+        });
+        return ticket;
+    }
+    // True once for the answer holding `ticket`, when it came in time.
+    bool InTime(uint64_t ticket) {
+        if (tickets != ticket) {
+            return false;
+        }
+        ++tickets;
+        wait.cancel();
+        return true;
+    }
+
+    // Runs `read` on a reader thread; `answer(session, result)` follows on
+    // this thread, unless the deadline's `late(session)` came first.
+    template <typename Result, typename Read, typename Answer, typename Late>
+    void AskReader(Read read, Answer answer, Late late) {
+        std::chrono::milliseconds limit = server.options.readDeadline;
+        uint64_t ticket = Await(limit, late);
+        // A weak owner: the reader's thread must never hold the last one.
+        std::weak_ptr<Session> weak = weak_from_this();
+        auto executor = stream.get_executor();
+        bool queued =
+            server.reader.Submit(std::chrono::steady_clock::now() + limit,
+                                 [weak, executor, ticket, read, answer](ScoreStore& store) {
+                                     Result result = read(store);
+                                     net::post(executor, [weak, ticket, answer, result = std::move(result)] {
+                                         std::shared_ptr<Session> self = weak.lock();
+                                         if (self && self->InTime(ticket)) {
+                                             answer(*self, result);
+                                         }
+                                     });
+                                 });
+        if (!queued && InTime(ticket)) {
+            late(*this);  // every reader is busy: as late as can be
+        }
+    }
+
     void AnswerGame(std::string_view line) {
         GameRequest request = ParseGameRequest(line);
         withList = request.fetch && request.verdict != RequestVerdict::NotASaveRequest;
         if (request.verdict != RequestVerdict::Accepted) {
-            ReplyToGame(std::string("rejected ") + VerdictName(request.verdict));
+            ReplyToGame(std::string("rejected ") + VerdictName(request.verdict), nullptr);
             return;
         }
         if (!server.MayStore(group)) {
-            ReplyToGame("rejected too-many-scores");
+            ReplyToGame("rejected too-many-scores", nullptr);
             return;
         }
-        phase = Phase::Storing;
+        if (request.score < 0 || request.score > HighestPlausibleScore) {
+            server.writer.SubmitRefused({peer, {}, request.name, request.score, "implausible"});
+            ReplyToGame("rejected implausible", nullptr);
+            return;
+        }
         std::string stored =
             "stored name=" + EncodePlayerName(request.name) + " score=" + std::to_string(request.score);
+        // The game's own deadline: an answer later than this is no answer.
+        uint64_t ticket = Await(server.options.deadline, [](Session& self) {
+            Log(self.peer, "game", "store-failed no answer from the database in time");
+            self.server.StoreWorked(false);
+            // Not acknowledged: the writer still holds the session, so close it here.
+            beast::error_code ignored;
+            self.stream.socket().close(ignored);
+        });
+        phase = Phase::Storing;
         // Keeps the I/O loop running until the writer has answered.
         auto executor = net::prefer(stream.get_executor(), net::execution::outstanding_work.tracked);
-        server.writer.Submit(
-            {std::move(request.name), request.score}, withList,
-            [self = shared_from_this(), executor, stored](const StoreOutcome& outcome) mutable {
-                // Moved on, so that the writer's thread never holds the last owner.
-                net::post(std::move(executor),
-                          [self = std::move(self), stored, outcome] { self->OnStored(stored, outcome); });
-            });
+        server.writer.Submit({std::move(request.name), request.score, peer}, withList,
+                             [self = shared_from_this(), executor, stored, ticket](
+                                 const StoreOutcome& outcome, bool kept) mutable {
+                                 // Moved on, so that the writer's thread never holds the last owner.
+                                 net::post(std::move(executor),
+                                           [self = std::move(self), stored, outcome, kept, ticket] {
+                                               if (self->InTime(ticket)) {
+                                                   self->OnStored(stored, outcome, kept);
+                                               }
+                                           });
+                             });
     }
 
-    void OnStored(std::string result, const StoreOutcome& outcome) {
+    void OnStored(const std::string& stored, const StoreOutcome& outcome, bool kept) {
+        server.StoreWorked(outcome.error.empty());
         if (!outcome.error.empty()) {
             // Not stored, so not acknowledged: the client sees the connection close.
             Log(peer, "game", "store-failed " + outcome.error);
             return;
         }
-        std::string reply(1, ReplyEnd);
-        if (withList && outcome.best) {
-            reply = FormatGameReply(*outcome.best);
-        } else if (withList) {
-            result += " list-failed " + outcome.bestError;
+        if (outcome.best) {
+            server.Remember(outcome.best);
         }
-        SendGameReply(result, std::move(reply));
+        std::string result = kept ? stored : "rejected banned";
+        if (withList && !outcome.best) {
+            result += " list-failed " + outcome.bestError;
+            ReplyToGame(result, server.LastBest());
+        } else {
+            ReplyToGame(result, outcome.best);
+        }
     }
 
-    void ReplyToGame(std::string result) {
-        std::string reply(1, ReplyEnd);
-        if (withList) {
-            try {
-                reply = FormatGameReply(server.reader.Best(std::nullopt, MostScoreRecords));
-            } catch (const std::exception& error) {
-                result += std::string(" list-failed ") + error.what();
-            }
+    // Replies with `best`, or with the list read now when the game wants one
+    // and none is given.
+    void ReplyToGame(const std::string& result, std::shared_ptr<const std::vector<StoredScore>> best) {
+        if (!withList || best) {
+            SendGameReply(result, withList ? FormatGameReply(*best) : std::string(1, ReplyEnd));
+            return;
         }
-        SendGameReply(result, std::move(reply));
+        using Best = std::shared_ptr<const std::vector<StoredScore>>;
+        AskReader<std::pair<Best, std::string>>(
+            [](ScoreStore& store) -> std::pair<Best, std::string> {
+                try {
+                    return {std::make_shared<const std::vector<StoredScore>>(
+                                store.Best(std::nullopt, MostScoreRecords)),
+                            {}};
+                } catch (const std::exception& error) {
+                    return {nullptr, error.what()};
+                }
+            },
+            [result](Session& self, const std::pair<Best, std::string>& read) {
+                if (read.first) {
+                    self.server.Remember(read.first);
+                    self.SendGameReply(result, FormatGameReply(*read.first));
+                } else {
+                    self.LateList(result + " list-failed " + read.second);
+                }
+            },
+            [result](Session& self) { self.LateList(result + " list-late"); });
+    }
+
+    // The list as last known, since the database does not give it now.
+    void LateList(const std::string& result) {
+        const auto& known = server.LastBest();
+        SendGameReply(result, known ? FormatGameReply(*known) : std::string(1, ReplyEnd));
     }
 
     void SendGameReply(const std::string& result, std::string reply) {
@@ -295,6 +378,7 @@ class Session : public std::enable_shared_from_this<Session> {
         parser.emplace();
         parser->header_limit(static_cast<std::uint32_t>(server.options.requestLimit));
         if (servedOne) {
+            idleSince = std::chrono::steady_clock::now();
             stream.expires_after(server.options.deadline);
         }
         http::async_read(
@@ -330,67 +414,113 @@ class Session : public std::enable_shared_from_this<Session> {
         std::string_view target(request.target().data(), request.target().size());
         std::size_t mark = target.find('?');
         std::string_view path = target.substr(0, mark);
-        std::string_view query =
-            mark == std::string_view::npos ? std::string_view() : target.substr(mark + 1);
+        std::string query(mark == std::string_view::npos ? std::string_view() : target.substr(mark + 1));
         unsigned version = request.version();
-        bool close = !request.keep_alive();
+        asked = std::string(request.method_string()) + " " + Printable(target);
+        head = request.method() == http::verb::head;
+        closeAfter = !request.keep_alive();
 
-        http::response<http::string_body> response;
-        if (request.method() != http::verb::get) {
-            response = MessageResponse(http::status::method_not_allowed, version, "Only GET is served here.");
-            response.set(http::field::allow, "GET");
+        if (request.method() != http::verb::get && !head) {
+            Response response = MessageResponse(http::status::method_not_allowed, version,
+                                                "Only GET and HEAD are served here.");
+            response.set(http::field::allow, "GET, HEAD");
+            Respond(std::move(response));
         } else if (path == "/scores") {
-            response = ScoresResponse(query, version);
+            AnswerScores(std::move(query), version);
         } else if (path == "/healthz") {
-            response = HealthResponse(version);
+            AnswerHealth(version);
         } else if (path == "/") {
-            response = MessageResponse(http::status::found, version, "The scores are at /scores.");
+            Response response = MessageResponse(http::status::found, version, "The scores are at /scores.");
             response.set(http::field::location, "/scores");
+            Respond(std::move(response));
         } else {
-            response = MessageResponse(http::status::not_found, version, "There is nothing here.");
-        }
-        // A load balancer asks for /healthz every few seconds: only its failures are worth a line.
-        if (path != "/healthz" || response.result() != http::status::ok) {
-            Log(peer, "http",
-                std::string(request.method_string()) + " " + Printable(target) + " " +
-                    std::to_string(response.result_int()));
-        }
-        servedOne = true;
-        SendHttp(std::move(response), close);
-    }
-
-    http::response<http::string_body> ScoresResponse(std::string_view query, unsigned version) {
-        try {
-            http::response<http::string_body> response{http::status::ok, version};
-            response.set(http::field::content_type, "text/html; charset=utf-8");
-            response.set(http::field::cache_control, "no-cache");
-            response.body() = RenderScorePage(ReadScorePage(server.reader, query));
-            return response;
-        } catch (const std::exception& error) {
-            Log(peer, "error", error.what());
-            return MessageResponse(http::status::internal_server_error, version,
-                                   "The scores cannot be read now.");
+            Respond(MessageResponse(http::status::not_found, version, "There is nothing here."));
         }
     }
 
-    http::response<http::string_body> HealthResponse(unsigned version) {
-        http::response<http::string_body> response{http::status::ok, version};
+    void AnswerScores(std::string query, unsigned version) {
+        // The page, rendered on the reader's thread; empty with the error when it could not be read.
+        AskReader<std::pair<std::string, std::string>>(
+            [query](ScoreStore& store) -> std::pair<std::string, std::string> {
+                try {
+                    return {RenderScorePage(ReadScorePage(store, query)), {}};
+                } catch (const std::exception& error) {
+                    return {{}, error.what()};
+                }
+            },
+            [version](Session& self, const std::pair<std::string, std::string>& page) {
+                if (page.first.empty()) {
+                    Log(self.peer, "error", page.second);
+                    self.Respond(Unavailable(version, "The scores cannot be read now."));
+                    return;
+                }
+                Response response{http::status::ok, version};
+                response.set(http::field::content_type, "text/html; charset=utf-8");
+                response.set(http::field::cache_control, "no-cache");
+                response.body() = page.first;
+                self.Respond(std::move(response));
+            },
+            [version](Session& self) {
+                Log(self.peer, "error", "no page from the database in time");
+                self.Respond(Unavailable(version, "The scores cannot be read now."));
+            });
+    }
+
+    // 200 only while the database answers in time and scores are being stored.
+    void AnswerHealth(unsigned version) {
+        AskReader<std::string>(
+            [](ScoreStore& store) -> std::string {
+                try {
+                    store.Check();
+                    return {};
+                } catch (const std::exception& error) {
+                    std::string text = error.what();
+                    return text.empty() ? "unknown failure" : text;
+                }
+            },
+            [version](Session& self, const std::string& failure) {
+                if (!failure.empty()) {
+                    self.Unhealthy(version, failure);
+                } else if (self.server.StoreFailing()) {
+                    self.Unhealthy(version, "the last store failed");
+                } else {
+                    Response response{http::status::ok, version};
+                    response.set(http::field::content_type, "text/plain; charset=utf-8");
+                    response.set(http::field::cache_control, "no-cache");
+                    response.body() = "ok\n";
+                    self.Respond(std::move(response));
+                }
+            },
+            [version](Session& self) { self.Unhealthy(version, "no answer from the database in time"); });
+    }
+
+    void Unhealthy(unsigned version, const std::string& why) {
+        Log(peer, "error", why);
+        Response response{http::status::service_unavailable, version};
         response.set(http::field::content_type, "text/plain; charset=utf-8");
         response.set(http::field::cache_control, "no-cache");
-        try {
-            server.reader.Check();
-            response.body() = "ok\n";
-        } catch (const std::exception& error) {
-            Log(peer, "error", error.what());
-            response.result(http::status::service_unavailable);
-            response.body() = "The database does not answer.\n";
-        }
+        response.body() = "unavailable: " + why + "\n";
+        Respond(std::move(response));
+    }
+
+    static Response Unavailable(unsigned version, std::string_view message) {
+        Response response = MessageResponse(http::status::service_unavailable, version, message);
+        response.set(http::field::retry_after, "5");
         return response;
     }
 
-    static http::response<http::string_body> MessageResponse(http::status status, unsigned version,
-                                                             std::string_view message) {
-        http::response<http::string_body> response{status, version};
+    // Logs and sends the answer to the HTTP request read last.
+    void Respond(Response&& reply) {
+        // A load balancer asks for /healthz every few seconds: only its failures are worth a line.
+        if (asked != "GET /healthz" || reply.result() != http::status::ok) {
+            Log(peer, "http", asked + " " + std::to_string(reply.result_int()));
+        }
+        servedOne = true;
+        SendHttp(std::move(reply), closeAfter);
+    }
+
+    static Response MessageResponse(http::status status, unsigned version, std::string_view message) {
+        Response response{status, version};
         response.set(http::field::content_type, "text/html; charset=utf-8");
         std::string title = std::to_string(static_cast<unsigned>(status)) + " ";
         title += http::obsolete_reason(status);
@@ -398,12 +528,19 @@ class Session : public std::enable_shared_from_this<Session> {
         return response;
     }
 
-    void SendHttp(http::response<http::string_body>&& reply, bool close) {
+    void SendHttp(Response&& reply, bool close) {
         close = close || server.Stopping();
         response = std::move(reply);
         response.set(http::field::server, "quorvel-scores");
+        response.set("X-Content-Type-Options", "nosniff");
+        response.set("Content-Security-Policy", ContentSecurityPolicy);
         response.keep_alive(!close);
         response.prepare_payload();
+        if (head) {
+            // The length a GET would have, and no body.
+            response.body().clear();
+            head = false;
+        }
         phase = Phase::Writing;
         stream.expires_after(server.options.deadline);
         http::async_write(stream, response,
@@ -450,15 +587,25 @@ class Session : public std::enable_shared_from_this<Session> {
 
     beast::tcp_stream stream;
     beast::flat_buffer buffer;
+    // The deadline of what the database is asked.
+    net::steady_timer wait;
     Server& server;
     std::string peer;
     net::ip::address group;
+    std::chrono::steady_clock::time_point idleSince;
     Phase phase = Phase::Reading;
+    bool counted = true;
     bool servedOne = false;
     bool withList = false;
+    // Of the HTTP request being answered.
+    std::string asked;
+    bool head = false;
+    bool closeAfter = false;
+    // Numbers each wait for the database, so that only its first answer counts.
+    uint64_t tickets = 0;
     std::optional<http::request_parser<http::empty_body>> parser;
     std::string gameReply;
-    http::response<http::string_body> response;
+    Response response;
     std::array<char, 512> drainBuffer{};
 };
 
@@ -488,12 +635,31 @@ std::string Server::Open() {
 }
 
 void Server::Start() {
-    signals.async_wait([this](beast::error_code ec, int signalNumber) {
-        if (!ec) {
-            Stop(signalNumber);
-        }
-    });
+    WaitForSignal();
     Accept();
+}
+
+// A second stop signal while stopping: the operator does not want to wait.
+void EndAtOnce(int signalNumber) {
+    static const char line[] = "quorvel-scores: stop signal again, ending at once\n";
+    ssize_t ignored = write(STDERR_FILENO, line, sizeof line - 1);
+    (void)ignored;
+    std::_Exit(128 + signalNumber);
+}
+
+void Server::WaitForSignal() {
+    signals.async_wait([this](beast::error_code ec, int signalNumber) {
+        if (ec) {
+            return;
+        }
+        // No longer waited for here, so that the loop can end once the stop has.
+        beast::error_code ignored;
+        signals.clear(ignored);
+        for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+            std::signal(number, EndAtOnce);
+        }
+        Stop(signalNumber);
+    });
 }
 
 void Server::Accept() {
@@ -524,13 +690,12 @@ void Server::Admit(tcp::socket socket) {
         return;  // already gone
     }
     const char* refusal = nullptr;
-    if (sessions.size() >= options.maxConnections) {
+    net::ip::address group = ClientGroup(remote.address());
+    auto counted = connectionsFrom.find(group);
+    if (counted != connectionsFrom.end() && counted->second >= options.maxConnectionsPerAddress) {
+        refusal = "address-connection-limit";
+    } else if (sessions.size() >= options.maxConnections && !MakeRoomFor(group)) {
         refusal = "connection-limit";
-    } else {
-        auto counted = connectionsFrom.find(ClientGroup(remote.address()));
-        if (counted != connectionsFrom.end() && counted->second >= options.maxConnectionsPerAddress) {
-            refusal = "address-connection-limit";
-        }
     }
     if (refusal != nullptr) {
         Log(EndpointText(remote), "refused", refusal);
@@ -540,29 +705,34 @@ void Server::Admit(tcp::socket socket) {
     std::make_shared<Session>(std::move(socket), remote, *this)->Start();
 }
 
-bool Server::MayStore(const net::ip::address& group) {
-    using Clock = std::chrono::steady_clock;
-    const double full = static_cast<double>(options.scoresPerMinute);
-    Clock::time_point now = Clock::now();
-    auto refilled = [&](const Allowance& allowance) {
-        double seconds = std::chrono::duration<double>(now - allowance.updated).count();
-        return std::min(full, allowance.scores + seconds * full / 60);
-    };
-    if (allowances.size() >= pruneAllowancesAt) {
-        // A full allowance is the same as none kept.
-        for (auto entry = allowances.begin(); entry != allowances.end();) {
-            entry = refilled(entry->second) >= full ? allowances.erase(entry) : std::next(entry);
-        }
-        pruneAllowancesAt = std::max<std::size_t>(4096, 2 * allowances.size());
-    }
-    Allowance& allowance = allowances.try_emplace(group, Allowance{full, now}).first->second;
-    allowance.scores = refilled(allowance);
-    allowance.updated = now;
-    if (allowance.scores < 1) {
+// At the limit, a newcomer takes the place of the longest idle connection
+// of the address holding the most, when that address holds more than the
+// newcomer's would: a few addresses keeping connections open cannot lock
+// every other address out.
+bool Server::MakeRoomFor(const net::ip::address& group) {
+    auto busiest = std::max_element(connectionsFrom.begin(), connectionsFrom.end(),
+                                    [](const auto& a, const auto& b) { return a.second < b.second; });
+    auto own = connectionsFrom.find(group);
+    std::size_t holding = own == connectionsFrom.end() ? 0 : own->second;
+    if (busiest == connectionsFrom.end() || busiest->second <= holding + 1) {
         return false;
     }
-    allowance.scores -= 1;
+    Session* longest = nullptr;
+    for (Session* session : sessions) {
+        if (session->Group() == busiest->first && session->Idle() &&
+            (longest == nullptr || session->IdleSince() < longest->IdleSince())) {
+            longest = session;
+        }
+    }
+    if (longest == nullptr) {
+        return false;
+    }
+    longest->Evict();
     return true;
+}
+
+bool Server::MayStore(const net::ip::address& group) {
+    return allowances.Take(group);
 }
 
 void Server::Stop(int signalNumber) {
@@ -570,6 +740,7 @@ void Server::Stop(int signalNumber) {
         "signal " + std::to_string(signalNumber) + ", finishing " + std::to_string(sessions.size()) +
             " connection(s)");
     stopping = true;
+    stopGuard.Begin();
     beast::error_code ignored;
     acceptor.close(ignored);
     retryTimer.cancel();
@@ -583,20 +754,38 @@ void Server::Stop(int signalNumber) {
 
 int RunScoreServer(const ServerOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
-    std::unique_ptr<ScoreStore> reader;
+    std::vector<std::unique_ptr<ScoreStore>> readerStores;
     std::unique_ptr<ScoreStore> writerStore;
     try {
         writerStore = OpenScoreStore(options.database);
-        reader = OpenScoreStore(options.database);
+        for (std::size_t i = 0; i < options.readers; ++i) {
+            readerStores.push_back(OpenScoreStore(options.database));
+        }
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(), options.database.c_str());
+        std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(),
+                     ShownDatabaseAddress(options.database).c_str());
         return 1;
     }
     {
+        std::unique_ptr<ScoreWriter> writer;
+        std::atomic<const ScoreWriter*> writing{nullptr};
+        // Ends the process when the database keeps a stop waiting: the
+        // writer and the readers may be stuck in calls that do not return.
+        StopGuard stopGuard(StopGrace, 0, [&writing] {
+            const ScoreWriter* stuck = writing;
+            std::size_t pending = stuck ? stuck->Pending() : 0;
+            return Timestamp() + " - stop abandoned: the database did not answer within " +
+                   std::to_string(StopGrace.count()) + " ms; " + std::to_string(pending) +
+                   " score(s) not stored, none of them acknowledged\n";
+        });
         net::io_context io(1);
-        // Declared after the I/O context, so it is drained and joined before the context goes.
-        ScoreWriter writer(std::move(writerStore), MostScoreRecords);
-        Server server(io, options, *reader, writer);
+        // Declared after the I/O context, so they are drained and joined before the context goes.
+        writer =
+            std::make_unique<ScoreWriter>(std::move(writerStore), MostScoreRecords,
+                                          [](const std::string& problem) { Log("-", "error", problem); });
+        writing = writer.get();
+        ScoreReader reader(std::move(readerStores), options.readQueueLimit);
+        Server server(io, options, reader, *writer, stopGuard);
         std::string error = server.Open();
         if (!error.empty()) {
             std::fprintf(stderr, "quorvel-scores: %s\n", error.c_str());
@@ -606,8 +795,9 @@ int RunScoreServer(const ServerOptions& options) {
         std::fwrite(listening.data(), 1, listening.size(), stderr);
         server.Start();
         io.run();
+        writer.reset();
+        writing = nullptr;
     }
-    reader.reset();
     Log("-", "stop", "stopped, database closed");
     return 0;
 }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// Refused scores kept for the operator; the oldest beyond go in the same
+// transaction as the newest.
+constexpr int64_t MostRefusedKept = 10000;
+
 // One connection to the scores' storage, used by one thread at a time. The
 // server opens one for its writer thread and others for reads; the operator's
 // moderation commands open their own, also while servers run. Both back ends
@@ -39,6 +43,10 @@ class ScoreStore {
     // How many scores are shown, kept by a counter updated in the same
     // transaction as the inserts, hides and shows.
     virtual int64_t Count() = 0;
+
+    // How many shown scores rank above `key`: the rank of the score at `key`,
+    // less one. Costs a walk of the index up to it.
+    virtual int64_t CountAbove(const ScoreKey& key) = 0;
 
     // Throws std::runtime_error when the database does not answer, or is no
     // longer the one opened (an SQLite file deleted or replaced).

@@ -3,7 +3,9 @@
 #include "server/score_record.h"
 #include "server/score_store.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,17 +29,25 @@ struct StoreOutcome {
 // client still pays one synced commit and no timer adds delay.
 class ScoreWriter {
   public:
-    // Called on the writer's thread once the score's batch is done.
-    using Stored = std::function<void(const StoreOutcome& outcome)>;
+    // Called on the writer's thread once the score's batch is done; `stored`
+    // is false for a score the store refused (a banned name).
+    using Stored = std::function<void(const StoreOutcome& outcome, bool stored)>;
+    // Told, on the writer's thread, what went wrong beside the scores.
+    using Report = std::function<void(const std::string& problem)>;
 
     // `bestCount`: how many of the best scores an outcome carries.
-    ScoreWriter(std::unique_ptr<ScoreStore> store, int64_t bestCount);
+    ScoreWriter(std::unique_ptr<ScoreStore> store, int64_t bestCount, Report report = {});
     // Stores what is still waiting, then stops the thread.
     ~ScoreWriter();
     ScoreWriter(const ScoreWriter&) = delete;
     ScoreWriter& operator=(const ScoreWriter&) = delete;
 
     void Submit(ScoreRecord score, bool wantsBest, Stored stored);
+    // Keeps a score the server would not store, with the next batch.
+    void SubmitRefused(RefusedScore refused);
+    // Scores submitted and not yet answered: what a stop that cannot wait
+    // for the database abandons.
+    std::size_t Pending() const { return pending; }
 
   private:
     struct Waiting {
@@ -47,13 +57,17 @@ class ScoreWriter {
     };
 
     void Run();
-    StoreOutcome Commit(const std::vector<Waiting>& batch);
+    StoreOutcome Commit(const std::vector<Waiting>& batch, std::vector<bool>& stored);
+    void KeepRefused(const std::vector<RefusedScore>& refused);
 
     std::unique_ptr<ScoreStore> store;
     const int64_t bestCount;
+    const Report report;
+    std::atomic<std::size_t> pending{0};
     std::mutex mutex;
     std::condition_variable arrived;
     std::vector<Waiting> queue;
+    std::vector<RefusedScore> refusedQueue;
     bool stopping = false;
     // Started last: Run uses everything above.
     std::thread thread;

@@ -1,9 +1,15 @@
 #include "server/sqlite_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -34,7 +40,26 @@ void SqliteScoreStore::FinalizeStatement::operator()(sqlite3_stmt* statement) co
     sqlite3_finalize(statement);
 }
 
+template <typename Change>
+auto SqliteScoreStore::Transaction(const char* what, Change change) {
+    Step(begin.get(), what);
+    try {
+        auto result = change();
+        // This connection's own commits leave its data version as it was.
+        ++changes;
+        Step(commit.get(), what);
+        return result;
+    } catch (const std::exception&) {
+        // A failed COMMIT may already have rolled back; then this fails harmlessly.
+        StatementUse use(rollback.get());
+        sqlite3_step(rollback.get());
+        throw;
+    }
+}
+
 SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
+    struct stat before {};
+    bool existed = stat(path.c_str(), &before) == 0 && before.st_size > 0;
     sqlite3* opened = nullptr;
     // No mutex: a store is used by one thread at a time.
     int status = sqlite3_open_v2(path.c_str(), &opened,
@@ -47,6 +72,20 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     sqlite3_busy_timeout(db.get(), 5000);
     if (sqlite3_db_readonly(db.get(), "main") != 0) {
         throw std::runtime_error("the score database is read-only, so no score could be stored");
+    }
+    if (existed) {
+        // Damage found now is told to the operator; found later, it would
+        // lose the scores acknowledged meanwhile.
+        Statement check = Prepare("PRAGMA quick_check");
+        StatementUse use(check.get());
+        int checked = sqlite3_step(check.get());
+        const unsigned char* verdict = checked == SQLITE_ROW ? sqlite3_column_text(check.get(), 0) : nullptr;
+        std::string found =
+            verdict != nullptr ? reinterpret_cast<const char*>(verdict) : sqlite3_errmsg(db.get());
+        if (found != "ok") {
+            throw std::runtime_error("the score database is damaged (" + found +
+                                     "); restore it from a backup or move it away");
+        }
     }
     std::string mode;
     // Of instances opening a new file at once, those that lose the race to
@@ -69,41 +108,85 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     // FULL syncs the log on every commit: an acknowledged score survives a
     // power cut, not only a crash of the server.
     Execute("PRAGMA synchronous=FULL");
+    begin = Prepare("BEGIN IMMEDIATE");
+    commit = Prepare("COMMIT");
+    rollback = Prepare("ROLLBACK");
     // IMMEDIATE takes the write lock first, so instances starting at once
-    // create the tables one after the other.
-    Execute("BEGIN IMMEDIATE");
+    // create or extend the tables one after the other.
+    Transaction("cannot create the score tables", [this] {
+        CreateTables();
+        return 0;
+    });
+    struct stat opened_file {};
+    if (stat(path.c_str(), &opened_file) != 0) {
+        throw std::runtime_error("the score database file vanished while it was opened");
+    }
+    device = opened_file.st_dev;
+    inode = opened_file.st_ino;
+
+    // A banned name's score is not stored: the changed rows tell.
+    insertScore = Prepare(
+        "INSERT INTO scores (name, score) SELECT ?1, ?2"
+        " WHERE NOT EXISTS (SELECT 1 FROM banned_names WHERE name = ?1)");
+    insertRefused =
+        Prepare("INSERT INTO refused_scores (address, name, score, reason) VALUES (?1, ?2, ?3, ?4)");
+    trimRefused = Prepare("DELETE FROM refused_scores WHERE id <= (SELECT MAX(id) FROM refused_scores) - ?1");
+    addToCount = Prepare("UPDATE score_count SET total = total + ?1");
+    // "hidden = 0" as written lets SQLite use the partial index.
+    const char* columns = "SELECT id, name, score FROM scores WHERE hidden = 0 ";
+    selectBest = Prepare((std::string(columns) + "ORDER BY score DESC, id ASC LIMIT ?1").c_str());
+    selectBestAfter = Prepare((std::string(columns) + "AND score <= ?1 AND (score < ?1 OR id > ?2)"
+                                                      " ORDER BY score DESC, id ASC LIMIT ?3")
+                                  .c_str());
+    selectAbove = Prepare((std::string(columns) + "AND score >= ?1 AND (score > ?1 OR id < ?2)"
+                                                  " ORDER BY score ASC, id DESC LIMIT ?3")
+                              .c_str());
+    selectCount = Prepare("SELECT total FROM score_count");
+    dataVersion = Prepare("PRAGMA data_version");
+}
+
+void SqliteScoreStore::CreateTables() {
+    // hidden: 0 shown, 1 hidden by the operator, 2 hidden by a ban on its name.
     Execute(
         "CREATE TABLE IF NOT EXISTS scores ("
         " id INTEGER PRIMARY KEY AUTOINCREMENT,"
         " name TEXT NOT NULL,"
         " score INTEGER NOT NULL,"
-        " received TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')))");
+        " received TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),"
+        " hidden INTEGER NOT NULL DEFAULT 0)");
+    // A database from before moderation gets the column, every score shown.
+    bool hasHidden = false;
+    {
+        Statement columns = Prepare("SELECT 1 FROM pragma_table_info('scores') WHERE name = 'hidden'");
+        hasHidden = sqlite3_step(columns.get()) == SQLITE_ROW;
+    }
+    if (!hasHidden) {
+        Execute("ALTER TABLE scores ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0");
+    }
+    // The players' lists read the shown scores; the operator's list all of them.
     Execute("CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id ASC)");
+    Execute(
+        "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0");
     Execute(
         "CREATE TABLE IF NOT EXISTS score_count ("
         " only INTEGER PRIMARY KEY CHECK (only = 1),"
         " total INTEGER NOT NULL)");
     // A database from before the counter is counted once.
     Execute(
-        "INSERT INTO score_count (only, total) SELECT 1, (SELECT COUNT(*) FROM scores)"
+        "INSERT INTO score_count (only, total) SELECT 1, (SELECT COUNT(*) FROM scores WHERE hidden = 0)"
         " WHERE NOT EXISTS (SELECT 1 FROM score_count)");
-    Execute("COMMIT");
-
-    begin = Prepare("BEGIN IMMEDIATE");
-    commit = Prepare("COMMIT");
-    rollback = Prepare("ROLLBACK");
-    insertScore = Prepare("INSERT INTO scores (name, score) VALUES (?1, ?2)");
-    addToCount = Prepare("UPDATE score_count SET total = total + ?1");
-    const char* columns = "SELECT id, name, score FROM scores ";
-    selectBest = Prepare((std::string(columns) + "ORDER BY score DESC, id ASC LIMIT ?1").c_str());
-    selectBestAfter = Prepare((std::string(columns) + "WHERE score <= ?1 AND (score < ?1 OR id > ?2)"
-                                                      " ORDER BY score DESC, id ASC LIMIT ?3")
-                                  .c_str());
-    selectAbove = Prepare((std::string(columns) + "WHERE score >= ?1 AND (score > ?1 OR id < ?2)"
-                                                  " ORDER BY score ASC, id DESC LIMIT ?3")
-                              .c_str());
-    selectCount = Prepare("SELECT total FROM score_count");
-    dataVersion = Prepare("PRAGMA data_version");
+    Execute(
+        "CREATE TABLE IF NOT EXISTS banned_names ("
+        " name TEXT PRIMARY KEY,"
+        " banned TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')))");
+    Execute(
+        "CREATE TABLE IF NOT EXISTS refused_scores ("
+        " id INTEGER PRIMARY KEY,"
+        " address TEXT NOT NULL,"
+        " received TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),"
+        " name TEXT NOT NULL,"
+        " score INTEGER NOT NULL,"
+        " reason TEXT NOT NULL)");
 }
 
 SqliteScoreStore::~SqliteScoreStore() = default;
@@ -142,30 +225,49 @@ SqliteScoreStore::Statement SqliteScoreStore::Prepare(const char* sql) {
     return Statement(statement);
 }
 
+void SqliteScoreStore::CheckSameFile() {
+    struct stat now {};
+    if (stat(path.c_str(), &now) != 0 || now.st_dev != device || now.st_ino != inode) {
+        throw std::runtime_error("the score database file " + path +
+                                 " was deleted or replaced since it was opened; restart the server");
+    }
+}
+
+int64_t SqliteScoreStore::Changed() {
+    return sqlite3_changes(db.get());
+}
+
+void SqliteScoreStore::AddToCount(int64_t shown) {
+    if (shown != 0) {
+        sqlite3_bind_int64(addToCount.get(), 1, shown);
+        Step(addToCount.get(), "cannot count the shown scores");
+    }
+}
+
 std::vector<bool> SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
     if (scores.empty()) {
         return {};
     }
-    Step(begin.get(), "cannot start storing scores");
-    try {
+    CheckSameFile();
+    return Transaction("cannot store the scores", [&] {
+        std::vector<bool> stored;
+        std::vector<RefusedScore> banned;
         for (const ScoreRecord& record : scores) {
             sqlite3_bind_text(insertScore.get(), 1, record.name.data(), static_cast<int>(record.name.size()),
                               SQLITE_TRANSIENT);
             sqlite3_bind_int(insertScore.get(), 2, record.score);
             Step(insertScore.get(), "cannot store a score");
+            stored.push_back(Changed() == 1);
+            if (!stored.back()) {
+                banned.push_back({record.address, "", record.name, record.score, "banned"});
+            }
         }
-        sqlite3_bind_int64(addToCount.get(), 1, static_cast<int64_t>(scores.size()));
-        Step(addToCount.get(), "cannot count the stored scores");
-        // This connection's own commits leave its data version as it was.
-        top.version = -1;
-        Step(commit.get(), "cannot commit the scores");
-    } catch (const std::exception&) {
-        // A failed COMMIT may already have rolled back; then this fails harmlessly.
-        StatementUse use(rollback.get());
-        sqlite3_step(rollback.get());
-        throw;
-    }
-    return std::vector<bool>(scores.size(), true);
+        AddToCount(std::count(stored.begin(), stored.end(), true));
+        AddRefusedRows(banned);
+        // Checked again last: the file may have gone while this waited for the lock.
+        CheckSameFile();
+        return stored;
+    });
 }
 
 std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
@@ -191,7 +293,7 @@ std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
 
 std::vector<StoredScore> SqliteScoreStore::Best(const std::optional<ScoreKey>& after, int64_t count) {
     if (!after) {
-        int64_t version = DataVersion();
+        uint64_t version = ChangeCount();
         if (version != top.version || count != top.count) {
             sqlite3_bind_int64(selectBest.get(), 1, count);
             top = {version, count, ReadScores(selectBest.get())};
@@ -213,13 +315,31 @@ std::vector<StoredScore> SqliteScoreStore::Above(const ScoreKey& before, int64_t
     return scores;
 }
 
-// Changes whenever another connection has committed.
-int64_t SqliteScoreStore::DataVersion() {
+int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
+    // Prepared here: only the web page asks, once per page shown.
+    Statement count = Prepare(
+        "SELECT count(*) FROM scores WHERE hidden = 0 AND (score > ?1 OR (score = ?1 AND id < ?2))");
+    sqlite3_bind_int(count.get(), 1, key.score);
+    sqlite3_bind_int64(count.get(), 2, key.id);
+    if (sqlite3_step(count.get()) != SQLITE_ROW) {
+        Fail("cannot count the scores above one");
+    }
+    return sqlite3_column_int64(count.get(), 0);
+}
+
+uint64_t SqliteScoreStore::ChangeCount() {
+    // The data version changes whenever another connection has committed;
+    // this connection's own commits are counted as they happen.
     StatementUse use(dataVersion.get());
     if (sqlite3_step(dataVersion.get()) != SQLITE_ROW) {
         Fail("cannot read the data version");
     }
-    return sqlite3_column_int64(dataVersion.get(), 0);
+    int64_t version = sqlite3_column_int64(dataVersion.get(), 0);
+    if (version != lastDataVersion) {
+        lastDataVersion = version;
+        ++changes;
+    }
+    return changes;
 }
 
 int64_t SqliteScoreStore::Count() {
@@ -231,6 +351,7 @@ int64_t SqliteScoreStore::Count() {
 }
 
 void SqliteScoreStore::Check() {
+    CheckSameFile();
     // A connection of its own, that never creates the file: this one's cache
     // would still answer with the file gone.
     sqlite3* opened = nullptr;
@@ -248,12 +369,155 @@ void SqliteScoreStore::Check() {
     }
 }
 
-// Placeholders until the moderation tables exist.
-uint64_t SqliteScoreStore::ChangeCount() { throw std::runtime_error("not available yet"); }
-void SqliteScoreStore::AddRefused(const std::vector<RefusedScore>&) { throw std::runtime_error("not available yet"); }
-std::vector<RefusedScore> SqliteScoreStore::LatestRefused(int64_t) { throw std::runtime_error("not available yet"); }
-std::vector<ListedScore> SqliteScoreStore::List(bool, int64_t) { throw std::runtime_error("not available yet"); }
-bool SqliteScoreStore::SetHidden(int64_t, bool) { throw std::runtime_error("not available yet"); }
-bool SqliteScoreStore::Ban(const std::string&) { throw std::runtime_error("not available yet"); }
-bool SqliteScoreStore::Unban(const std::string&) { throw std::runtime_error("not available yet"); }
-void SqliteScoreStore::Backup(const std::string&) { throw std::runtime_error("not available yet"); }
+void SqliteScoreStore::AddRefusedRows(const std::vector<RefusedScore>& refused) {
+    for (const RefusedScore& score : refused) {
+        sqlite3_bind_text(insertRefused.get(), 1, score.address.data(),
+                          static_cast<int>(score.address.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insertRefused.get(), 2, score.name.data(), static_cast<int>(score.name.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insertRefused.get(), 3, score.score);
+        sqlite3_bind_text(insertRefused.get(), 4, score.reason.data(), static_cast<int>(score.reason.size()),
+                          SQLITE_TRANSIENT);
+        Step(insertRefused.get(), "cannot keep a refused score");
+    }
+    if (!refused.empty()) {
+        sqlite3_bind_int64(trimRefused.get(), 1, MostRefusedKept);
+        Step(trimRefused.get(), "cannot trim the refused scores");
+    }
+}
+
+void SqliteScoreStore::AddRefused(const std::vector<RefusedScore>& refused) {
+    if (!refused.empty()) {
+        Transaction("cannot keep the refused scores", [&] {
+            AddRefusedRows(refused);
+            return 0;
+        });
+    }
+}
+
+std::string SqliteScoreStore::Text(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text == nullptr ? std::string()
+                           : std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+std::vector<RefusedScore> SqliteScoreStore::LatestRefused(int64_t count) {
+    Statement select = Prepare(
+        "SELECT address, received, name, score, reason FROM refused_scores ORDER BY id DESC LIMIT ?1");
+    sqlite3_bind_int64(select.get(), 1, count);
+    std::vector<RefusedScore> refused;
+    int status;
+    while ((status = sqlite3_step(select.get())) == SQLITE_ROW) {
+        refused.push_back({Text(select.get(), 0), Text(select.get(), 1), Text(select.get(), 2),
+                           sqlite3_column_int64(select.get(), 3), Text(select.get(), 4)});
+    }
+    if (status != SQLITE_DONE) {
+        Fail("cannot read the refused scores");
+    }
+    return refused;
+}
+
+std::vector<ListedScore> SqliteScoreStore::List(bool latest, int64_t count) {
+    Statement select = Prepare(latest ? "SELECT id, name, score, received, hidden FROM scores"
+                                        " ORDER BY id DESC LIMIT ?1"
+                                      : "SELECT id, name, score, received, hidden FROM scores"
+                                        " ORDER BY score DESC, id ASC LIMIT ?1");
+    sqlite3_bind_int64(select.get(), 1, count);
+    std::vector<ListedScore> listed;
+    int status;
+    while ((status = sqlite3_step(select.get())) == SQLITE_ROW) {
+        listed.push_back({sqlite3_column_int64(select.get(), 0), Text(select.get(), 1),
+                          sqlite3_column_int(select.get(), 2), Text(select.get(), 3),
+                          sqlite3_column_int(select.get(), 4) != 0});
+    }
+    if (status != SQLITE_DONE) {
+        Fail("cannot list the scores");
+    }
+    return listed;
+}
+
+bool SqliteScoreStore::SetHidden(int64_t id, bool hidden) {
+    return Transaction("cannot hide or show the score", [&] {
+        Statement select = Prepare("SELECT hidden FROM scores WHERE id = ?1");
+        sqlite3_bind_int64(select.get(), 1, id);
+        if (sqlite3_step(select.get()) != SQLITE_ROW) {
+            return false;
+        }
+        bool wasShown = sqlite3_column_int(select.get(), 0) == 0;
+        select.reset();
+        // Hidden by hand, it stays hidden when a ban on its name is lifted.
+        Statement update = Prepare("UPDATE scores SET hidden = ?2 WHERE id = ?1");
+        sqlite3_bind_int64(update.get(), 1, id);
+        sqlite3_bind_int(update.get(), 2, hidden ? 1 : 0);
+        Step(update.get(), "cannot hide or show the score");
+        AddToCount(wasShown == hidden ? (hidden ? -1 : 1) : 0);
+        return true;
+    });
+}
+
+bool SqliteScoreStore::Ban(const std::string& name) {
+    return Transaction("cannot ban the name", [&] {
+        Statement insert = Prepare("INSERT OR IGNORE INTO banned_names (name) VALUES (?1)");
+        sqlite3_bind_text(insert.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        Step(insert.get(), "cannot ban the name");
+        if (Changed() == 0) {
+            return false;
+        }
+        Statement hide = Prepare("UPDATE scores SET hidden = 2 WHERE name = ?1 AND hidden = 0");
+        sqlite3_bind_text(hide.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        Step(hide.get(), "cannot hide the banned name's scores");
+        AddToCount(-Changed());
+        return true;
+    });
+}
+
+bool SqliteScoreStore::Unban(const std::string& name) {
+    return Transaction("cannot unban the name", [&] {
+        Statement remove = Prepare("DELETE FROM banned_names WHERE name = ?1");
+        sqlite3_bind_text(remove.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        Step(remove.get(), "cannot unban the name");
+        if (Changed() == 0) {
+            return false;
+        }
+        Statement show = Prepare("UPDATE scores SET hidden = 0 WHERE name = ?1 AND hidden = 2");
+        sqlite3_bind_text(show.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        Step(show.get(), "cannot show the unbanned name's scores");
+        AddToCount(Changed());
+        return true;
+    });
+}
+
+void SqliteScoreStore::Backup(const std::string& file) {
+    // Created here, exclusively: a backup never overwrites a file, least of
+    // all the database itself.
+    int created = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (created < 0) {
+        throw std::runtime_error("cannot create the backup " + file + ": " + std::strerror(errno));
+    }
+    close(created);
+    sqlite3* opened = nullptr;
+    int status = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, CloseDatabase> copy(opened);
+    if (status == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", db.get(), "main");
+        if (backup != nullptr) {
+            // One step copies it all in one read transaction: a consistent
+            // copy, and in WAL mode the writers go on meanwhile.
+            for (int attempt = 0; attempt < 500; ++attempt) {
+                status = sqlite3_backup_step(backup, -1);
+                if (status != SQLITE_BUSY && status != SQLITE_LOCKED) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            sqlite3_backup_finish(backup);
+        }
+    }
+    if (status != SQLITE_DONE) {
+        std::string message = copy ? sqlite3_errmsg(copy.get()) : "out of memory";
+        copy.reset();
+        std::remove(file.c_str());
+        throw std::runtime_error("cannot write the backup " + file + ": " + message);
+    }
+}

@@ -2,6 +2,8 @@
 
 #include "server/score_store.h"
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 
@@ -14,7 +16,8 @@ struct sqlite3_stmt;
 class SqliteScoreStore : public ScoreStore {
   public:
     // Refuses a database that cannot take a write-ahead log (":memory:", a
-    // read-only file) rather than acknowledge scores it cannot keep.
+    // read-only file) or fails its quick check, rather than acknowledge
+    // scores it cannot keep.
     explicit SqliteScoreStore(const std::string& path);
     ~SqliteScoreStore() override;
     SqliteScoreStore(const SqliteScoreStore&) = delete;
@@ -24,6 +27,7 @@ class SqliteScoreStore : public ScoreStore {
     std::vector<StoredScore> Best(const std::optional<ScoreKey>& after, int64_t count) override;
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
+    int64_t CountAbove(const ScoreKey& key) override;
     void Check() override;
     uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
@@ -45,6 +49,19 @@ class SqliteScoreStore : public ScoreStore {
 
     void Execute(const char* sql);
     void Step(sqlite3_stmt* statement, const char* what);
+    // Runs `change` in one IMMEDIATE transaction, rolled back when it throws.
+    template <typename Change>
+    auto Transaction(const char* what, Change change);
+    void CreateTables();
+    // Throws when the path no longer names the file opened: a store there
+    // would be acknowledged and then lost with the unlinked file.
+    void CheckSameFile();
+    // The rows changed by the last statement, for the shown scores' count.
+    int64_t Changed();
+    void AddToCount(int64_t shown);
+    // Inside a transaction; trims the oldest beyond the bound.
+    void AddRefusedRows(const std::vector<RefusedScore>& refused);
+    static std::string Text(sqlite3_stmt* statement, int column);
     Statement Prepare(const char* sql);
     std::vector<StoredScore> ReadScores(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);
@@ -53,16 +70,21 @@ class SqliteScoreStore : public ScoreStore {
     // written since: a game's fetch then costs a version check, not fifteen
     // row reads.
     struct Top {
-        int64_t version = -1;
-        int64_t count = 0;
+        uint64_t version = 0;
+        int64_t count = -1;
         std::vector<StoredScore> scores;
     };
-    int64_t DataVersion();
 
     std::string path;
+    // The file opened, by identity rather than by name.
+    dev_t device = 0;
+    ino_t inode = 0;
     // Declared first, so the statements are finalized before it closes.
     std::unique_ptr<sqlite3, CloseDatabase> db;
-    Statement begin, commit, rollback, insertScore, addToCount;
+    Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount;
     Statement selectBest, selectBestAfter, selectAbove, selectCount, dataVersion;
     Top top;
+    // ChangeCount's state: the data version last seen, and the changes counted.
+    int64_t lastDataVersion = -1;
+    uint64_t changes = 0;
 };

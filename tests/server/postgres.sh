@@ -39,7 +39,12 @@ pg_start() {
 
 # pg_stop <dir>: stops the server in <dir>, if any, and removes the folder.
 pg_stop() {
-  local dir=$1
+  local dir=$1 pid
+  # A test cut short may have left it stopped (SIGSTOP): let it go on, or it never stops.
+  if pid=$(head -n1 "$dir/data/postmaster.pid" 2>/dev/null) && [ -n "$pid" ]; then
+    pkill -CONT -P "$pid" 2>/dev/null || true
+    kill -CONT "$pid" 2>/dev/null || true
+  fi
   [ ! -f "$dir/data/postmaster.pid" ] || pg_as_owner "$pg_bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null
   rm -rf "$dir"
 }

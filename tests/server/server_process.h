@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -146,6 +148,51 @@ class Connection {
 
   private:
     int fd = -1;
+};
+
+// An empty database on the tests' PostgreSQL server (ctest's postgres
+// fixture, tests/server/postgres.sh); its URI.
+inline std::string FreshPostgres(const std::string& name) {
+    const char* server = std::getenv("QUORVEL_TEST_POSTGRES");
+    std::string create =
+        std::string("bash " POSTGRES_HELPER " database ") + (server ? server : "-") + " " + name;
+    if (server == nullptr || std::system((create + " >/dev/null").c_str()) != 0) {
+        throw std::runtime_error("no PostgreSQL for the tests: run them through ctest");
+    }
+    return "postgresql://quorvel@/" + name + "?host=" + server;
+}
+
+// Stops every process of the tests' PostgreSQL server (SIGSTOP) for as long
+// as it lives, as a database that hangs would; always lets them go again.
+class FrozenPostgres {
+  public:
+    FrozenPostgres() {
+        pid_t main = -1;
+        std::ifstream(std::string(std::getenv("QUORVEL_TEST_POSTGRES")) + "/data/postmaster.pid") >> main;
+        pids.push_back(main);
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::string stat, field;
+            std::getline(std::ifstream(entry.path() / "stat"), stat);
+            std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+            pid_t parent = -1;
+            if (fields >> field >> parent && parent == main) {
+                pids.push_back(std::stoi(entry.path().filename().string()));
+            }
+        }
+        for (pid_t pid : pids) {
+            kill(pid, SIGSTOP);
+        }
+    }
+    ~FrozenPostgres() {
+        for (pid_t pid : pids) {
+            kill(pid, SIGCONT);
+        }
+    }
+    FrozenPostgres(const FrozenPostgres&) = delete;
+    FrozenPostgres& operator=(const FrozenPostgres&) = delete;
+
+  private:
+    std::vector<pid_t> pids;
 };
 
 // The game's request line, without its "\n" and zero byte.

@@ -52,6 +52,7 @@ bool ClosedWithoutData(Connection& connection, std::chrono::milliseconds limit) 
 
 TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
     uint16_t port = Start();
+    OpenScoreStore(Database())->Ban("Banned");
     const std::string path = "GET /hwendel/quorvel/save.php?";
     const std::string list = "Ann+Lee|5230&Cy|5230&Bo|4100!";
     const struct {
@@ -62,6 +63,8 @@ TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
         {SaveLine("Cy", 5230), list},                            // a tie: the earlier first
         {path + "name=Cheat&score=9&checksum=1&fetch=1", list},  // refused, but the game still shows the list
         {"GET /elsewhere?fetch=1", "!"},                         // not a save request: nothing to show
+        {SaveLine("Neg", -5), list},                             // no game ends below zero
+        {SaveLine("Banned", 9000), list},
     };
     for (const auto& exchange : exchanges) {
         EXPECT_EQ(GameExchange(port, exchange.line), exchange.reply) << exchange.line;
@@ -72,6 +75,22 @@ TEST_F(ScoreServer, AnswersTheGameAndStoresOnlyGoodScores) {
         R"((^|\n)\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z 127\.0\.0\.1:\d+ game stored name=Ann\+Lee score=5230 reply=list\n)");
     EXPECT_TRUE(std::regex_search(server->Log(), stored)) << server->Log();
     EXPECT_NE(server->Log().find(" game rejected bad-checksum reply=list\n"), std::string::npos);
+    EXPECT_NE(server->Log().find(" game rejected implausible reply=list\n"), std::string::npos);
+    EXPECT_NE(server->Log().find(" game rejected banned reply=list\n"), std::string::npos);
+    // The operator finds both, the implausible one kept by the writer after its reply.
+    std::vector<RefusedScore> refused;
+    for (auto until = std::chrono::steady_clock::now() + 5s;
+         refused.size() < 2 && std::chrono::steady_clock::now() < until;) {
+        refused = OpenScoreStore(Database())->LatestRefused(5);
+    }
+    ASSERT_EQ(refused.size(), 2u);
+    std::set<std::string> kept;
+    for (const RefusedScore& line : refused) {
+        kept.insert(line.address.substr(0, 10) + " " + line.name + " " + std::to_string(line.score) + " " +
+                    line.reason);
+    }
+    EXPECT_EQ(kept,
+              (std::set<std::string>{"127.0.0.1: Neg -5 implausible", "127.0.0.1: Banned 9000 banned"}));
 }
 
 // A score the database refuses is not acknowledged: the game sees the
@@ -87,7 +106,9 @@ TEST_F(ScoreServer, AcknowledgesNoScoreTheDatabaseRefused) {
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(GameExchange(port, SaveLine("Bad", 13)), "");
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 503", 0), 0u) << "until a store works again";
     EXPECT_EQ(GameExchange(port, SaveLine("Good", 14)), "Good|14!");
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 200", 0), 0u);
     EXPECT_NE(server->Log().find(" game store-failed "), std::string::npos) << server->Log();
 }
 
@@ -104,9 +125,11 @@ TEST_F(ScoreServer, ServesPagesAndRefusesOversizeRequests) {
         {Get("/scores"), "200 OK", "Content-Type: text/html; charset=utf-8", "rel=\"prev\""},
         {Get("/scores?page=2&after=1070.71"), "200 OK", ">player69<", ">player70<"},
         {Get("/"), "302 Found", "Location: /scores", ""},
-        {Get("/nothing"), "404 Not Found", "", ""},
+        {Get("/nothing"), "404 Not Found", "X-Content-Type-Options: nosniff", ""},
         {"POST /scores HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", "405",
-         "Allow: GET", ""},
+         "Allow: GET, HEAD", ""},
+        {"HEAD /scores HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", "200 OK",
+         "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'", "<html"},
         // Kept alive after the first request, so the second is answered too.
         {"GET /scores HTTP/1.1\r\nHost: x\r\n\r\n" + Get("/healthz"), "200 OK", "\r\n\r\nok\n", ""},
         {"GET /" + std::string(2000, 'a'), "414", "The request is too long.", ""},
@@ -127,6 +150,10 @@ TEST_F(ScoreServer, ServesPagesAndRefusesOversizeRequests) {
     std::filesystem::rename(Database() + ".away", Database());
     EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 200", 0), 0u);
     EXPECT_EQ(Stored().size(), 120u);
+    // Deleted under the server: nothing is acknowledged into a file no one can read.
+    std::filesystem::remove(Database());
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 503", 0), 0u);
+    EXPECT_EQ(GameExchange(port, SaveLine("Lost", 1)), "");
 }
 
 TEST_F(ScoreServer, LetsEveryBadOrSlowClientGo) {
@@ -209,8 +236,8 @@ TEST_F(ScoreServer, ServesAnotherAddressWhileOneHoldsItsShare) {
     EXPECT_NE(server->Log().find("game rejected too-many-scores reply=list"), std::string::npos);
 }
 
-TEST_F(ScoreServer, StopsCleanlyOnSigtermAndSigint) {
-    for (int signal : {SIGTERM, SIGINT}) {
+TEST_F(ScoreServer, StopsCleanlyOnSigtermSigintAndSighup) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         uint16_t port = Start();
         ASSERT_EQ(GameExchange(port, SaveLine("Before", signal, false)), "!");
         Connection waiting(port);
@@ -224,11 +251,116 @@ TEST_F(ScoreServer, StopsCleanlyOnSigtermAndSigint) {
         EXPECT_FALSE(std::filesystem::exists(Database() + "-wal")) << "closing checkpoints the log";
         EXPECT_FALSE(Connection(port).Send("x")) << "no longer listening";
     }
-    EXPECT_EQ(Stored().size(), 2u);
+    EXPECT_EQ(Stored().size(), 3u);
+}
+
+// A stop waits for a commit only so long: here another process holds the
+// database's lock, and the writer would wait five seconds for it.
+TEST_F(ScoreServer, AbandonsAStuckCommitToStopInTime) {
+    uint16_t port = Start();
+    sqlite3* db = nullptr;
+    sqlite3_open(Database().c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Connection game(port);
+    game.Send(SaveLine("Held", 1) + "\n" + Zero);
+    std::this_thread::sleep_for(200ms);
+    auto start = std::chrono::steady_clock::now();
+    server->Signal(SIGTERM);
+    EXPECT_EQ(server->WaitForExit(3s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_TRUE(ClosedWithoutData(game, 1s)) << "never acknowledged";
+    EXPECT_NE(server->Log().find("stop abandoned: the database did not answer within 1500 ms; 1 score(s)"),
+              std::string::npos)
+        << server->Log();
+    sqlite3_close(db);
+}
+
+// Eight addresses holding every place with idle keep-alive connections do
+// not keep a ninth from storing.
+TEST_F(ScoreServer, MakesRoomForAnotherAddressAtTheLimit) {
+    uint16_t port = Start();
+    std::vector<Connection> held;
+    for (int address = 2; address <= 9; ++address) {
+        for (int i = 0; i < 32; ++i) {
+            held.emplace_back(port, ("127.0.0." + std::to_string(address)).c_str());
+            held.back().Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
+        }
+    }
+    std::this_thread::sleep_for(500ms);  // every one answered and idle again
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GameExchange(port, SaveLine("Ninth", 9), "127.0.0.10"), "Ninth|9!");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_NE(server->Log().find("closed idle, to make room for another address"), std::string::npos);
+}
+
+// Milliseconds since `start`.
+long Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// A database that stops answering freezes nothing: what needs it answers
+// without it in time, what does not answers at once, a stop ends in time,
+// and all works again once the database is back.
+TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
+    const std::string database = FreshPostgres("frozen");
+    uint16_t port = Start({"--db", database});
+    ASSERT_EQ(GameExchange(port, SaveLine("Before", 5)), "Before|5!");
+    ServerProcess other(folder + "/other.log", {"--db", database});
+    // Another instance's score shows in this one's next list.
+    ASSERT_EQ(GameExchange(other.Port(), SaveLine("Other", 6)), "Other|6&Before|5!");
+    const std::string fetchOnly = "GET /hwendel/quorvel/save.php?name=X&score=1&checksum=2&fetch=1";
+    EXPECT_EQ(GameExchange(port, fetchOnly), "Other|6&Before|5!");
+    {
+        FrozenPostgres frozen;
+        Connection game(port);
+        game.Send(SaveLine("During", 6) + "\n" + Zero);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 503", 0), 0u);
+        EXPECT_LT(Since(start), 1000);
+        start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Exchange(port, Get("/nothing")).rfind("HTTP/1.1 404", 0), 0u);
+        EXPECT_LT(Since(start), 500) << "no wait for the database";
+        EXPECT_EQ(Exchange(port, Get("/scores")).rfind("HTTP/1.1 503", 0), 0u);
+        bool closed = false;
+        game.Read(10s, &closed);
+        EXPECT_TRUE(closed) << "the game's exchange ends within its own bound";
+    }
+    // The server is not restarted: its connections come back with the database.
+    std::string reply;
+    for (auto until = std::chrono::steady_clock::now() + 10s;
+         reply.find("After|7") == std::string::npos && std::chrono::steady_clock::now() < until;) {
+        reply = GameExchange(port, SaveLine("After", 7));
+    }
+    EXPECT_NE(reply.find("After|7"), std::string::npos) << reply;
+    EXPECT_EQ(Exchange(port, Get("/healthz")).rfind("HTTP/1.1 200", 0), 0u);
+    EXPECT_EQ(Exchange(port, Get("/scores")).rfind("HTTP/1.1 200", 0), 0u);
+
+    // A stop does not wait for a database that does not answer; a second signal does not wait at all.
+    FrozenPostgres frozen;
+    for (uint16_t held : {port, other.Port()}) {
+        Connection(held).Send(SaveLine("Stuck", 8) + "\n" + Zero);
+    }
+    std::this_thread::sleep_for(200ms);
+    auto start = std::chrono::steady_clock::now();
+    server->Signal(SIGTERM);
+    other.Signal(SIGTERM);
+    std::this_thread::sleep_for(50ms);
+    other.Signal(SIGTERM);
+    EXPECT_EQ(other.WaitForExit(500ms), 128 + SIGTERM);
+    EXPECT_EQ(server->WaitForExit(2s), 0);
+    EXPECT_LT(Since(start), 2000);
 }
 
 TEST_F(ScoreServer, FailsToStartOnAnUnusableDatabase) {
     EXPECT_THROW(Start({"--db", folder + "/missing/scores.db"}), std::runtime_error);
+    try {
+        Start({"--db", "postgresql://quorvel:sekrit@/none?host=/nowhere"});
+        ADD_FAILURE() << "started";
+    } catch (const std::runtime_error& refusal) {
+        EXPECT_EQ(std::string(refusal.what()).find("sekrit"), std::string::npos) << refusal.what();
+        EXPECT_NE(std::string(refusal.what()).find("quorvel:***@"), std::string::npos) << refusal.what();
+    }
 }
 
 // A score counts as acknowledged once its whole reply has arrived. Every
