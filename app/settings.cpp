@@ -9,10 +9,13 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <sstream>
 
 namespace {
+
+constexpr std::size_t MostSettingsBytes = 64 * 1024;
 
 constexpr const char* Yes[] = {"true", "yes", "on", "1"};
 constexpr const char* No[] = {"false", "no", "off", "0"};
@@ -132,19 +135,20 @@ SettingsRead ParseSettings(const std::string& text) {
 }
 
 SettingsRead ReadSettingsFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        if (errno == ENOENT) {
-            return {};
-        }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (file == nullptr) {
+        return errno == ENOENT ? SettingsRead() : SettingsRead{Settings(), std::strerror(errno)};
+    }
+    // A settings file is small; a large one is no settings file.
+    std::string text(MostSettingsBytes + 1, '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), file.get()));
+    if (std::ferror(file.get()) != 0) {
         return {Settings(), std::strerror(errno)};
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        return {Settings(), std::strerror(errno)};
+    if (text.size() > MostSettingsBytes) {
+        return {Settings(), "it is too large for a settings file"};
     }
-    return ParseSettings(text.str());
+    return ParseSettings(text);
 }
 
 std::string SettingsText(const Settings& settings) {
