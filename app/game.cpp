@@ -122,6 +122,8 @@ KeyOutcome Game::Take(const SDL_Event& event, bool typingLetters, std::string& n
     switch (WideKeyOf(event, typingLetters)) {
         case WideKey::None:
             return KeyOutcome::NotTaken;
+        case WideKey::AltAlone:
+            return KeyOutcome::Taken;
         case WideKey::FullScreen:
             ToggleFullScreen();
             SaveSettingsNow();

@@ -9,6 +9,9 @@ WideKey WideKeyOf(const SDL_Event& event, bool typingLetters) {
     if ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && (mod & KMOD_ALT) != 0) {
         return WideKey::FullScreen;
     }
+    if (key == SDLK_LALT || key == SDLK_RALT) {
+        return WideKey::AltAlone;
+    }
     if (key == SDLK_F12) {
         return WideKey::Screenshot;
     }

@@ -109,6 +109,7 @@ TEST(WideKeysTest, EachKeyOnItsOwnAndMOnlyWhereLettersDoNotType) {
         {SDL_KEYDOWN, SDLK_m, KMOD_LCTRL, false, WideKey::None},
         {SDL_KEYDOWN, SDLK_F12, KMOD_NONE, true, WideKey::Screenshot},
         {SDL_KEYDOWN, SDLK_F11, KMOD_NONE, false, WideKey::None},
+        {SDL_KEYDOWN, SDLK_RALT, KMOD_RALT, true, WideKey::AltAlone},
     };
     for (const auto& c : cases) {
         SDL_Event event{};
