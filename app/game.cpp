@@ -125,8 +125,9 @@ KeyOutcome Game::Take(const SDL_Event& event, bool typingLetters, std::string& n
         case WideKey::AltAlone:
             return KeyOutcome::Taken;
         case WideKey::FullScreen:
-            ToggleFullScreen();
-            SaveSettingsNow();
+            if (ToggleFullScreen()) {
+                SaveSettingsNow();
+            }
             return KeyOutcome::Redrawn;
         case WideKey::Sound: {
             // Either one on: both off; both off: both on.
@@ -144,9 +145,9 @@ KeyOutcome Game::Take(const SDL_Event& event, bool typingLetters, std::string& n
     return KeyOutcome::NotTaken;
 }
 
-void Game::ToggleFullScreen() {
+bool Game::ToggleFullScreen() {
     if (video.GetScreen() == nullptr) {
-        return;  // start-up failed before the window opened
+        return false;  // start-up failed before the window opened
     }
     const VideoModeChoice before = ChooseVideoMode(fullscreen, use32Bit);
     const VideoModeChoice after = ChooseVideoMode(!fullscreen, use32Bit);
@@ -156,23 +157,26 @@ void Game::ToggleFullScreen() {
         // The display refuses the other mode: say so and keep the one it had.
         ReportFailure(std::cerr, failure);
         video.SetVideoMode(ScreenWidth, ScreenHeight, before.bitsPerPixel, before.flags);
-        return;
+        return false;
     }
     fullscreen = !fullscreen;
     settings.fullscreen = fullscreen;
+    return true;
 }
 
 std::string Game::TakeScreenshot() {
     const std::string pictures = PicturesHome();
-    try {
-        if (pictures.empty()) {
-            throw std::runtime_error("Neither XDG_PICTURES_DIR nor HOME names a folder.");
-        }
-        return "Screenshot saved: " +
-               ShownPath(SaveScreenshot(video.GetScreen(), pictures + "/Quorvel", std::time(nullptr)));
-    } catch (const std::runtime_error& failure) {
-        std::cerr << "Failed to save a screenshot in \"" << pictures << "/Quorvel\": " << failure.what()
+    if (pictures.empty()) {
+        std::cerr << "Failed to save a screenshot: neither XDG_PICTURES_DIR nor HOME names a folder."
                   << std::endl;
+        return "Screenshot failed!";
+    }
+    const std::string folder = pictures + "/Quorvel";
+    try {
+        return "Screenshot saved: " +
+               ShownPath(SaveScreenshot(video.GetScreen(), folder, std::time(nullptr)));
+    } catch (const std::runtime_error& failure) {
+        std::cerr << "Failed to save a screenshot in \"" << folder << "\": " << failure.what() << std::endl;
         return "Screenshot failed!";
     }
 }

@@ -38,7 +38,8 @@ class Game : private ScreenWideKeys {
     void StartMusic();
     // Alt+Enter, M and F12, on whichever screen is up.
     KeyOutcome Take(const SDL_Event& event, bool typingLetters, std::string& notice) override;
-    void ToggleFullScreen();
+    // False when the display keeps the mode it had.
+    bool ToggleFullScreen();
     void ApplySoundSettings();
     // The place of a new screenshot, or why there is none.
     std::string TakeScreenshot();
