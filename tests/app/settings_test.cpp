@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,7 @@ TEST(SettingsTest, ABadFileGivesTheDefaultsAndOneLineSayingWhere) {
 TEST(SettingsTest, SavedInAFolderOfItsOwnWhereOneCanBeMade) {
     const std::string home =
         std::string(::testing::UnitTest::GetInstance()->original_working_dir()) + "/config";
+    std::filesystem::remove_all(home);
     EXPECT_EQ(SettingsPath(""), "");
     const std::string path = SettingsPath(home);
     EXPECT_EQ(path, home + "/quorvel/settings.ini");
@@ -81,10 +83,10 @@ TEST(SettingsTest, TheCommandLineWinsForTheRunOnly) {
     file.scale = 3;
     CommandLine line;
     EXPECT_TRUE(WithCommandLine(file, line) == file);
-    line.scale = 2;
+    line.scale = 1;
     line.fullscreen = true;
     const Settings run = WithCommandLine(file, line);
-    EXPECT_EQ(run.scale, 2);
+    EXPECT_EQ(run.scale, 1);
     EXPECT_TRUE(run.fullscreen);
     // Percent on the sound layer's scale: the old music volume stays 82.
     EXPECT_EQ(SoundLevel(32), 82);

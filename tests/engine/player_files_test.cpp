@@ -59,6 +59,7 @@ TEST(PlayerFiles, FoldersFollowTheXdgRulesAndOnlyAbsolutePathsCount) {
 // A writer killed at any moment leaves the old content or the new, never a mix.
 TEST(PlayerFiles, AReplacedFileSurvivesAKillDuringTheWrite) {
     const std::string path = fs::absolute("replaced.ini").string();
+    fs::remove(path);
     const std::string contents[2] = {std::string(1 << 20, 'a'), std::string(700000, 'b') + "end"};
     ASSERT_EQ(ReplaceFile(path, contents[0]), "");
     int partial = 0;
