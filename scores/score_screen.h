@@ -23,7 +23,7 @@ class ScoreScreen : public EndOfGameScreen {
     // cannot) and runs frames until the player leaves.
     void Run(int score, bool& returnToMenu) override;
 
-    // Who hears of the name the player sends (as typed, before the exchange).
+    // Who hears of the name the player sends, as typed, once its exchange is over.
     using NameSent = std::function<void(const std::string& name)>;
     // The name field starts with name instead of empty.
     void OfferName(std::string name, NameSent onSent);
