@@ -26,14 +26,14 @@ e2e_step "Alt+Enter, M and F12 at -scale 2"
 start_with_window_manager -scale 2
 is_size 1280x960 || e2e_fail "the window is not 1280 x 960"
 e2e_key alt+Return
-e2e_wait_for 10 is_size 1600x1200
-e2e_wait_menu 0 10
+e2e_wait_for 20 is_size 1600x1200
+e2e_wait_menu 0 20
 saved "fullscreen = true" && saved "scale = 2" || e2e_fail "full screen not saved"
 e2e_key m
-e2e_wait_for 5 saved "music = false"
+e2e_wait_for 20 saved "music = false"
 saved "effects = false" || e2e_fail "M left the sound effects on"
 e2e_key F12
-e2e_wait_for 5 ls "$XDG_PICTURES_DIR"/Quorvel/quorvel-*.png
+e2e_wait_for 20 ls "$XDG_PICTURES_DIR"/Quorvel/quorvel-*.png
 shot=$(ls "$XDG_PICTURES_DIR"/Quorvel/quorvel-*.png)
 [ "$(e2e_differing "$shot" "$WORK/ref/start_menu.png" 360 0 280 480)" = 0 ] || e2e_fail "the screenshot is not the menu"
 e2e_begin
@@ -44,9 +44,9 @@ e2e_expect_clean_exit 5
 
 e2e_step "the next start remembers"
 start_with_window_manager
-e2e_wait_for 10 is_size 1600x1200
+e2e_wait_for 20 is_size 1600x1200
 e2e_key alt+Return
-e2e_wait_for 10 is_size 1280x960
+e2e_wait_for 20 is_size 1280x960
 saved "fullscreen = false" && saved "music = false" || e2e_fail "the settings were not kept"
 e2e_signal_game TERM
 e2e_expect_clean_exit 5
