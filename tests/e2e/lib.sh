@@ -155,9 +155,20 @@ e2e_start() {
 
 # e2e_start_window_manager: openbox on the display, ready before the game
 # starts (E2E_WINDOW_MANAGER set makes e2e_start do this); it ends with the X server.
+# A new X server sometimes drops the first connection; openbox then ends at
+# once and is started again.
 e2e_start_window_manager() {
-  (e2e_orphan_proof openbox) >"$WORK/openbox.log" 2>&1 &
-  e2e_wait_for 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+  local attempt i pid
+  for attempt in 1 2 3; do
+    (e2e_orphan_proof openbox) >>"$WORK/openbox.log" 2>&1 &
+    pid=$!
+    for i in $(seq 1 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  e2e_fail "openbox did not start"
 }
 
 # e2e_kill_game: ends the game started by e2e_start.

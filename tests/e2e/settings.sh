@@ -17,6 +17,7 @@ e2e_shot() {
 }
 is_size() { [ "$(xdotool getwindowgeometry "$WINDOW" | sed -n 's/.*Geometry: //p')" = "$1" ]; }
 saved() { grep -qx "$1" "$SETTINGS"; }
+shot_saved() { compgen -G "$XDG_PICTURES_DIR/Quorvel/quorvel-*.png" >/dev/null; }
 start_with_window_manager() {
   E2E_WINDOW_MANAGER=1 e2e_start -- "$@"
   e2e_to_menu
@@ -28,12 +29,13 @@ is_size 1280x960 || e2e_fail "the window is not 1280 x 960"
 e2e_key alt+Return
 e2e_wait_for 20 is_size 1600x1200
 e2e_wait_menu 0 20
-saved "fullscreen = true" && saved "scale = 2" || e2e_fail "full screen not saved"
+e2e_wait_for 20 saved "fullscreen = true"
+saved "scale = 2" || e2e_fail "the scale was not saved with full screen"
 e2e_key m
 e2e_wait_for 20 saved "music = false"
 saved "effects = false" || e2e_fail "M left the sound effects on"
 e2e_key F12
-e2e_wait_for 20 ls "$XDG_PICTURES_DIR"/Quorvel/quorvel-*.png
+e2e_wait_for 20 shot_saved
 shot=$(ls "$XDG_PICTURES_DIR"/Quorvel/quorvel-*.png)
 [ "$(e2e_differing "$shot" "$WORK/ref/start_menu.png" 360 0 280 480)" = 0 ] || e2e_fail "the screenshot is not the menu"
 e2e_begin
@@ -47,7 +49,8 @@ start_with_window_manager
 e2e_wait_for 20 is_size 1600x1200
 e2e_key alt+Return
 e2e_wait_for 20 is_size 1280x960
-saved "fullscreen = false" && saved "music = false" || e2e_fail "the settings were not kept"
+e2e_wait_for 20 saved "fullscreen = false"
+saved "music = false" || e2e_fail "the sound setting was not kept"
 e2e_signal_game TERM
 e2e_expect_clean_exit 5
 e2e_expect_stderr
