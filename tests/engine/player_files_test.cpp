@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -72,8 +73,7 @@ TEST(PlayerFiles, AScreenshotIsTheSurfaceAndNeverReplacesAnother) {
     EXPECT_EQ(second, folder + "/quorvel-2026-12-07-19-30-05-2.png");
     SDL_Surface* read = IMG_Load(second.c_str());
     ASSERT_NE(read, nullptr) << IMG_GetError();
-    EXPECT_EQ(read->w, 3);
-    EXPECT_EQ(read->h, 2);
+    EXPECT_EQ(std::pair(read->w, read->h), std::pair(3, 2));
     for (int i = 0; i < 6; ++i) {
         const SDL_Color c = PixelColour(read, i % 3, i / 3);
         EXPECT_EQ((std::array<int, 3>{c.r, c.g, c.b}),

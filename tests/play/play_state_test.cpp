@@ -140,11 +140,9 @@ TEST_F(PlayTest, EveryWayOutOfAGame) {
 TEST_F(PlayTest, AScreenWideKeysNoticeShowsOnTheMessageLine) {
     struct Keys : ScreenWideKeys {
         KeyOutcome Take(const SDL_Event& event, bool, std::string& notice) override {
-            if (event.type != SDL_KEYDOWN || event.key.keysym.sym != SDLK_F12) {
-                return KeyOutcome::NotTaken;
-            }
             notice = "Screenshot saved: ~/q.png";
-            return KeyOutcome::Noticed;
+            const bool f12 = event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_F12;
+            return f12 ? KeyOutcome::Noticed : KeyOutcome::NotTaken;
         }
     } keys;
     SetScreenWideKeys(&keys);

@@ -58,7 +58,6 @@ TEST(ScoreBoard, StartsWithTheOfferedNameCutToTheField) {
     const ScoreExchange none = [](const std::string&) { return ExchangeResult(); };
     EXPECT_EQ(ScoreBoard(1, none, "Ann Lee").PlayerName(), "Ann Lee");
     EXPECT_EQ(ScoreBoard(1, none, "abcdefghijklmnop").PlayerName(), "abcdefghijklmno");
-    EXPECT_EQ(ScoreBoard(1, none).PlayerName(), "");
 }
 
 TEST(ScoreBoard, ArrowsWrapAndNoLeavesWithoutSending) {
