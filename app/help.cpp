@@ -45,7 +45,7 @@ void DrawHelpPage(const HelpPictures& pictures, int page, SDL_Surface* screen) {
 }
 
 void ShowHelp() {
-    SDL_Surface* screen = RequireScreen();
+    RequireScreen();
     HelpPictures pictures = LoadHelpPictures();
     HelpPager pager;
     while (!pager.Done()) {
@@ -53,7 +53,8 @@ void ShowHelp() {
         // A page is drawn only when an event arrives; until then the screen keeps what it showed.
         while (PollEvent(&event) > 0) {
             pager.OnEvent(event);
-            DrawHelpPage(pictures, pager.Page(), screen);
+            // Asked anew for every page: Alt+Enter replaces the screen.
+            DrawHelpPage(pictures, pager.Page(), RequireScreen());
             video.Flip();
         }
         pager.OnQueueEmpty();

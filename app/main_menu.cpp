@@ -26,7 +26,7 @@ void MainMenu::Load() {
 }
 
 int32_t MainMenu::Run() {
-    SDL_Surface* screen = RequireScreen();
+    RequireScreen();
     for (;;) {
         SDL_Event event;
         while (PollEvent(&event) > 0) {
@@ -35,7 +35,8 @@ int32_t MainMenu::Run() {
                 return choice;
             }
         }
-        Draw(screen);
+        // Asked anew every frame: Alt+Enter replaces the screen.
+        Draw(RequireScreen());
         video.Flip();
     }
 }

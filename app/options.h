@@ -15,8 +15,8 @@ struct CommandLine {
     bool windib = false;
     // "HOST[:PORT]" of the score server, as typed after "-server".
     std::string scoreServer;
-    // How many times as large as the game's screen the window is.
-    int scale = 1;
+    // How many times as large as the game's screen the window is; 0 when not given.
+    int scale = 0;
 };
 
 inline constexpr int MinScale = 1;

@@ -13,7 +13,6 @@ Sprite LoadTitlePicture() {
 }
 
 void ShowTitle(const Sprite& picture) {
-    SDL_Surface* screen = RequireScreen();
     const Uint32 shownAt = Now();
     bool done = false;
     while (!done) {
@@ -27,7 +26,8 @@ void ShowTitle(const Sprite& picture) {
         if (Now() - shownAt >= TitleMilliseconds) {
             done = true;
         }
-        picture.Draw(screen, 0, 0);
+        // Asked anew every frame: Alt+Enter replaces the screen.
+        picture.Draw(RequireScreen(), 0, 0);
         video.Flip();
     }
 }

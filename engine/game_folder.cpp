@@ -1,5 +1,7 @@
 #include "engine/game_folder.h"
 
+#include "engine/player_files.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,25 +19,6 @@
 #ifndef _WIN32
 
 namespace {
-
-// Like mkdir -p, but every folder it makes is private to the player.
-bool MakeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-    }
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        return false;
-    }
-    errno = ENOTDIR;
-    return S_ISDIR(info.st_mode);
-}
 
 // The link may point at an older install; the new one replaces it in one step,
 // so that a game starting meanwhile sees one or the other.
@@ -82,7 +65,7 @@ GameFolder PrepareGameFolder(const std::string& programFolder, bool programFolde
     std::string problem;
     if (cacheHome.empty()) {
         problem = "Neither XDG_CACHE_HOME nor HOME names a folder.";
-    } else if (!MakeFolders(folder) || !LinkData(folder, programFolder + "/data")) {
+    } else if (!MakeFolders(folder, 0700) || !LinkData(folder, programFolder + "/data")) {
         problem = std::string(std::strerror(errno)) + ".";
     }
     if (!problem.empty()) {

@@ -133,17 +133,25 @@ Song* LoadSong(const std::string& path) {
     return song.release();
 }
 
-void SetSongVolume(Song* song, int volume) {
-    if (song == nullptr) {
-        return;
-    }
+namespace {
+
+// From the scale of 0 to 256 to the mixer's own.
+int MixerVolume(int volume) {
     if (volume < 0) {
         volume = 0;
     }
     if (volume > 256) {
         volume = 256;
     }
-    Mix_VolumeMusic(volume * MIX_MAX_VOLUME / 256);
+    return volume * MIX_MAX_VOLUME / 256;
+}
+
+}  // namespace
+
+void SetSongVolume(Song* song, int volume) {
+    if (song != nullptr) {
+        Mix_VolumeMusic(MixerVolume(volume));
+    }
 }
 
 void PlaySong(Song* song) {
@@ -170,6 +178,12 @@ Sample* LoadSample(const std::string& path) {
 void PlaySample(Sample* sample) {
     if (sample != nullptr) {
         Mix_PlayChannel(-1, sample->chunk, 0);
+    }
+}
+
+void SetSampleVolume(int volume) {
+    if (audioOpen) {
+        Mix_Volume(-1, MixerVolume(volume));
     }
 }
 

@@ -23,6 +23,8 @@ void FreeSong(Song* song);
 
 Sample* LoadSample(const std::string& path);
 void PlaySample(Sample* sample);
+// The volume of every sample, on a scale of 0 to 256; full until set.
+void SetSampleVolume(int volume);
 void FreeSample(Sample* sample);
 
 struct SongDeleter {

@@ -94,6 +94,10 @@ Uint32 BroadcastEvents(Uint32 interval, void*) {
 
 ClockFunction currentClock = nullptr;
 
+ScreenWideKeys* screenWideKeys = nullptr;
+bool typingLetters = false;
+std::string notice;
+
 // Set by the signal handler, read by the main thread: lock-free, so both are safe.
 std::atomic<bool> endRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -151,10 +155,9 @@ const char* EventsError() {
     return lastError;
 }
 
-int PollEvent(SDL_Event* event) {
-    if (endRequested) {
-        throw EndRequested{};
-    }
+namespace {
+
+int TakeEvent(SDL_Event* event) {
     if (eventMutex != nullptr) {
         SDL_mutexP(eventMutex);
     }
@@ -166,6 +169,51 @@ int PollEvent(SDL_Event* event) {
         SDL_CondSignal(eventCondition);
     }
     return taken;
+}
+
+}  // namespace
+
+int PollEvent(SDL_Event* event) {
+    if (endRequested) {
+        throw EndRequested{};
+    }
+    for (;;) {
+        const int taken = TakeEvent(event);
+        if (taken <= 0 || screenWideKeys == nullptr) {
+            return taken;
+        }
+        switch (screenWideKeys->Take(*event, typingLetters, notice)) {
+            case KeyOutcome::NotTaken:
+                return taken;
+            case KeyOutcome::Taken:
+                break;
+            case KeyOutcome::Redrawn:
+                *event = SDL_Event{};
+                event->type = SDL_VIDEOEXPOSE;
+                return taken;
+            case KeyOutcome::Noticed:
+                *event = SDL_Event{};
+                event->type = SDL_USEREVENT;
+                event->user.code = NoticeEvent;
+                return taken;
+        }
+    }
+}
+
+void SetScreenWideKeys(ScreenWideKeys* keys) {
+    screenWideKeys = keys;
+}
+
+void SetTypingLetters(bool typing) {
+    typingLetters = typing;
+}
+
+bool IsNotice(const SDL_Event& event) {
+    return event.type == SDL_USEREVENT && event.user.code == NoticeEvent;
+}
+
+const std::string& EventNotice() {
+    return notice;
 }
 
 void CatchEndSignals() {

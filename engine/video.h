@@ -40,8 +40,36 @@ bool InitEvents();
 void QuitEvents();
 const char* EventsError();
 // 1 when an event was taken into the record, 0 when the queue was empty.
-// Throws EndRequested once an ending signal has arrived.
+// Throws EndRequested once an ending signal has arrived. The screen-wide keys
+// (below) act here, before any screen sees them.
 int PollEvent(SDL_Event* event);
+
+// What a screen-wide key did, and so what the screen gets in its place.
+enum class KeyOutcome {
+    NotTaken,  // not such a key: the screen gets the event
+    Taken,     // acted on; the screen gets nothing
+    Redrawn,   // the screen was replaced: the screen gets SDL_VIDEOEXPOSE
+    Noticed,   // the screen gets a NoticeEvent (see EventNotice)
+};
+
+// Keys that act alike on every screen, handled in one place: the event layer
+// hands it every event first. The application installs one for the run.
+class ScreenWideKeys {
+  public:
+    virtual ~ScreenWideKeys() = default;
+    // typingLetters: a screen takes letters into a field now. A Noticed outcome
+    // puts the text to show into notice.
+    virtual KeyOutcome Take(const SDL_Event& event, bool typingLetters, std::string& notice) = 0;
+};
+// Null: no screen-wide keys.
+void SetScreenWideKeys(ScreenWideKeys* keys);
+// Screens with a text field say when it takes letters; letters then type.
+void SetTypingLetters(bool typing);
+
+// The user event's code of a notice; EventNotice is the text of the last one.
+inline constexpr int NoticeEvent = 1;
+bool IsNotice(const SDL_Event& event);
+const std::string& EventNotice();
 
 // Thrown by PollEvent after SIGTERM or SIGINT. Every screen polls, so the run
 // unwinds from wherever it stands through its owners' destructors to the

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr Uint32 ElfStepInterval = 500;
+// A screen-wide key's notice (where a screenshot went) stays as long as a message.
+constexpr int32_t NoticeTimeout = 3000;
 
 // The time display: black, outlined in the light text colour.
 constexpr int TimeX = 500;
@@ -135,6 +137,9 @@ void PlayState::HandleEvents() {
     while (PollEvent(&event) != 0) {
         if (event.type == SDL_QUIT) {
             running = false;
+        }
+        if (IsNotice(event)) {
+            SetMessage(EventNotice(), NoticeTimeout);
         }
         HandleKey(event);
         HandleMouseButton(event);

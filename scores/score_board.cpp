@@ -18,7 +18,12 @@ bool IsNameKey(SDLKey key) {
 
 }  // namespace
 
-ScoreBoard::ScoreBoard(int score, ScoreExchange exchange) : score(score), exchange(std::move(exchange)) {}
+ScoreBoard::ScoreBoard(int score, ScoreExchange exchange, std::string startName)
+    : score(score), exchange(std::move(exchange)), playerName(std::move(startName)) {
+    if (playerName.size() > LongestPlayerName) {
+        playerName.resize(LongestPlayerName);
+    }
+}
 
 void ScoreBoard::HandleEvent(const SDL_Event& event, bool& returnToMenu) {
     if (event.type == SDL_QUIT) {

@@ -14,7 +14,8 @@ enum class ScorePhase { EnterName = 0, AskSend = 1, ShowResult = 2 };
 // it belongs to ScoreScreen.
 class ScoreBoard {
   public:
-    ScoreBoard(int score, ScoreExchange exchange);
+    // The name field starts with startName (the name sent last time).
+    ScoreBoard(int score, ScoreExchange exchange, std::string startName = std::string());
 
     // Sets returnToMenu false when the window is closed. A yes to the question
     // runs the exchange at once, before the next frame.

@@ -20,6 +20,18 @@ class KeyRepeat {
     KeyRepeat& operator=(const KeyRepeat&) = delete;
 };
 
+// Tells the event layer whether the name field takes letters, and that it
+// does not once the screen is gone.
+class LetterTyping {
+  public:
+    explicit LetterTyping(bool typing) { SetTypingLetters(typing); }
+    ~LetterTyping() { SetTypingLetters(false); }
+    LetterTyping(const LetterTyping&) = delete;
+    LetterTyping& operator=(const LetterTyping&) = delete;
+
+    void Set(bool typing) { SetTypingLetters(typing); }
+};
+
 Sprite LoadScoreboardPicture() {
     return LoadMember("data/gui.rkp", "scoreboard.png", LoadSprite);
 }
@@ -35,15 +47,26 @@ ScoreScreen::ScoreScreen(ScoreServer server, ExchangeLimits limits) : server(ser
 ScoreScreen::ScoreScreen(ScoreServer server, ScoreExchange exchange)
     : server(std::move(server)), exchange(std::move(exchange)) {}
 
+void ScoreScreen::OfferName(std::string name, NameSent onSent) {
+    offeredName = std::move(name);
+    nameSent = std::move(onSent);
+}
+
 void ScoreScreen::Run(int score, bool& returnToMenu) {
     const Sprite picture = LoadScoreboardPicture();
     const KeyRepeat repeat;
-    ScoreBoard board(score, exchange);
+    ScoreBoard board(score, exchange, offeredName);
+    LetterTyping typing(true);
     const std::string address = ScoresPageAddress(server);
     do {
         SDL_Event event;
         while (PollEvent(&event) != 0) {
+            const ScorePhase before = board.Phase();
             board.HandleEvent(event, returnToMenu);
+            typing.Set(board.Phase() == ScorePhase::EnterName);
+            if (before != ScorePhase::ShowResult && board.Phase() == ScorePhase::ShowResult && nameSent) {
+                nameSent(board.PlayerName());
+            }
         }
         board.Draw(video.GetScreen(), picture, address);
         video.Flip();

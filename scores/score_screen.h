@@ -3,6 +3,7 @@
 #include "play/end_of_game.h"
 #include "scores/score_exchange.h"
 
+#include <functional>
 #include <string>
 
 // Parses "HOST[:PORT]"; port 80 when none is given. Falls back to the default
@@ -22,7 +23,14 @@ class ScoreScreen : public EndOfGameScreen {
     // cannot) and runs frames until the player leaves.
     void Run(int score, bool& returnToMenu) override;
 
+    // Who hears of the name the player sends, as typed, once its exchange is over.
+    using NameSent = std::function<void(const std::string& name)>;
+    // The name field starts with name instead of empty.
+    void OfferName(std::string name, NameSent onSent);
+
   private:
     ScoreServer server;
     ScoreExchange exchange;
+    std::string offeredName;
+    NameSent nameSent;
 };

@@ -16,20 +16,20 @@ TEST(CommandLineTest, OnlyTheExactWordsCountAndAnOptionIsNeverAnotherOnesValue) 
     };
     const std::string standard = DefaultScoreServer;
     const Case cases[] = {
-        {false, false, false, standard, 1, {}},
-        {true, true, true, standard, 1, {"-32bit", "-windib", "-fullscreen", "-32bit"}},
-        {true, false, false, standard, 1, {"-fullscreen"}},
-        {false, false, false, standard, 1, {"-Fullscreen", "--fullscreen", "-fullscreen2", "fullscreen"}},
-        {false, false, false, standard, 1, {"-32BIT", "-32bits", "-WinDib", "-windib "}},
-        {false, false, false, standard, 1, {"", "-", "-Server", "a", "-Scale", "2"}},
-        {false, false, false, "scores.example.org:8080", 1, {"-server", "scores.example.org:8080"}},
+        {false, false, false, standard, 0, {}},
+        {true, true, true, standard, 0, {"-32bit", "-windib", "-fullscreen", "-32bit"}},
+        {true, false, false, standard, 0, {"-fullscreen"}},
+        {false, false, false, standard, 0, {"-Fullscreen", "--fullscreen", "-fullscreen2", "fullscreen"}},
+        {false, false, false, standard, 0, {"-32BIT", "-32bits", "-WinDib", "-windib "}},
+        {false, false, false, standard, 0, {"", "-", "-Server", "a", "-Scale", "2"}},
+        {false, false, false, "scores.example.org:8080", 0, {"-server", "scores.example.org:8080"}},
         // No address begins with a dash: the option after "-server" keeps its effect.
-        {true, true, false, standard, 1, {"-server", "-fullscreen", "-32bit"}},
+        {true, true, false, standard, 0, {"-server", "-fullscreen", "-32bit"}},
         // The last one given wins; a trailing "-server" without address is ignored.
-        {false, false, false, "b", 1, {"-server", "a", "-server", "b"}},
-        {false, false, false, "a", 1, {"-server", "a", "-server"}},
+        {false, false, false, "b", 0, {"-server", "a", "-server", "b"}},
+        {false, false, false, "a", 0, {"-server", "a", "-server"}},
         {false, false, false, standard, 3, {"-scale", "3"}},
-        // Only 1 to 4 is a scale; anything else leaves the last valid one.
+        // Only 1 to 4 is a scale; anything else leaves the last valid one; 0 is none given.
         {false, false, false, standard, 4, {"-scale", "4", "-scale", "5", "-scale", "0"}},
         {false, false, false, standard, 4, {"-scale", "4", "-scale", "22", "-scale"}},
         {true, false, false, standard, 2, {"-scale", "-fullscreen", "-server", "-scale", "2"}},

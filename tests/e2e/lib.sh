@@ -46,6 +46,8 @@ e2e_setup() {
   # complains on standard error.
   mkdir -m 700 "$WORK/runtime"
   export XDG_RUNTIME_DIR="$WORK/runtime"
+  # The player's settings and screenshots stay in the test's own folder.
+  export XDG_CONFIG_HOME="$WORK/config" XDG_PICTURES_DIR="$WORK/pictures"
   trap e2e_teardown EXIT
   E2E_LIMIT=$limit
   trap 'e2e_fail "the test ran out of its $E2E_LIMIT s"' USR1
@@ -145,9 +147,28 @@ e2e_start() {
   e2e_kill_game
   e2e_stop_xvfb
   e2e_start_xvfb
+  [ -z "${E2E_WINDOW_MANAGER:-}" ] || e2e_start_window_manager
   GAME_STATUS=
   (cd "${E2E_START_DIR:-/}" && e2e_orphan_proof "${prefix[@]}" "$GAME" "$@") >"$WORK/stdout" 2>"$WORK/stderr" &
   GAME_PID=$!
+}
+
+# e2e_start_window_manager: openbox on the display, ready before the game
+# starts (E2E_WINDOW_MANAGER set makes e2e_start do this); it ends with the X server.
+# A new X server sometimes drops the first connection; openbox then ends at
+# once and is started again.
+e2e_start_window_manager() {
+  local attempt i pid
+  for attempt in 1 2 3; do
+    (e2e_orphan_proof openbox) >>"$WORK/openbox.log" 2>&1 &
+    pid=$!
+    for i in $(seq 1 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  e2e_fail "openbox did not start"
 }
 
 # e2e_kill_game: ends the game started by e2e_start.

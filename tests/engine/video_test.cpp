@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 TEST(Video, RandomCoversItsRangeInclusive) {
     std::srand(1234);
@@ -80,4 +81,40 @@ TEST(Video, WorkingDirectoryMovesToTheProgramsFolder) {
     const std::filesystem::path moved = std::filesystem::current_path();
     std::filesystem::current_path(started);
     EXPECT_EQ(moved, std::filesystem::canonical(QUORVEL_BINARY_DIR "/tests/engine"));
+}
+
+// Screen-wide keys act in the event layer: a taken key never reaches the
+// screen, a new screen reaches it as an expose event, a notice as a user event.
+TEST(Video, ScreenWideKeysActBeforeAnyScreenSeesThem) {
+    struct Keys : ScreenWideKeys {
+        KeyOutcome Take(const SDL_Event& event, bool typing, std::string& notice) override {
+            typingSeen.push_back(typing);
+            notice = "seen " + std::to_string(event.key.keysym.sym);
+            const SDLKey key = event.key.keysym.sym;
+            return key == SDLK_a   ? KeyOutcome::Taken
+                   : key == SDLK_b ? KeyOutcome::Redrawn
+                   : key == SDLK_c ? KeyOutcome::Noticed
+                                   : KeyOutcome::NotTaken;
+        }
+        std::vector<bool> typingSeen;
+    } keys;
+    ScreenGuard screen;
+    DrainEvents();
+    SetScreenWideKeys(&keys);
+    for (SDLKey key : {SDLK_a, SDLK_a, SDLK_b, SDLK_c, SDLK_d}) {
+        Push(SDL_KEYDOWN, key);
+    }
+    SDL_Event event;
+    ASSERT_EQ(PollEvent(&event), 1);
+    EXPECT_EQ(event.type, SDL_VIDEOEXPOSE);
+    SetTypingLetters(true);
+    ASSERT_EQ(PollEvent(&event), 1);
+    EXPECT_TRUE(IsNotice(event));
+    EXPECT_EQ(EventNotice(), "seen " + std::to_string(SDLK_c));
+    SetTypingLetters(false);
+    ASSERT_EQ(PollEvent(&event), 1);
+    EXPECT_FALSE(IsNotice(event));
+    EXPECT_EQ(event.key.keysym.sym, SDLK_d);
+    EXPECT_EQ(keys.typingSeen, (std::vector<bool>{false, false, false, true, false}));
+    SetScreenWideKeys(nullptr);
 }

@@ -1,4 +1,5 @@
 #include "engine/errors.h"
+#include "engine/video.h"
 #include "rules/building.h"
 #include "rules/elf.h"
 #include "tests/play/play_fixture.h"
@@ -135,3 +136,20 @@ TEST_F(PlayTest, EveryWayOutOfAGame) {
 }
 
 }  // namespace
+
+TEST_F(PlayTest, AScreenWideKeysNoticeShowsOnTheMessageLine) {
+    struct Keys : ScreenWideKeys {
+        KeyOutcome Take(const SDL_Event& event, bool, std::string& notice) override {
+            notice = "Screenshot saved: ~/q.png";
+            const bool f12 = event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_F12;
+            return f12 ? KeyOutcome::Noticed : KeyOutcome::NotTaken;
+        }
+    } keys;
+    SetScreenWideKeys(&keys);
+    StartGame();
+    PressKey(SDLK_F12);
+    Frame();
+    SetScreenWideKeys(nullptr);
+    EXPECT_EQ(state->messageText, "Screenshot saved: ~/q.png");
+    EXPECT_EQ(state->messageTimeout, 3000);
+}

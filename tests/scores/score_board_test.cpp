@@ -54,6 +54,12 @@ TEST(ScoreBoard, TypingTheName) {
     EXPECT_FALSE(b.board.Done());
 }
 
+TEST(ScoreBoard, StartsWithTheOfferedNameCutToTheField) {
+    const ScoreExchange none = [](const std::string&) { return ExchangeResult(); };
+    EXPECT_EQ(ScoreBoard(1, none, "Ann Lee").PlayerName(), "Ann Lee");
+    EXPECT_EQ(ScoreBoard(1, none, "abcdefghijklmnop").PlayerName(), "abcdefghijklmno");
+}
+
 TEST(ScoreBoard, ArrowsWrapAndNoLeavesWithoutSending) {
     Board b;
     b.Press({SDLK_RETURN, SDLK_a});

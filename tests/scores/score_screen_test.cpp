@@ -2,6 +2,7 @@
 
 #include "engine/errors.h"
 #include "engine/package.h"
+#include "engine/video.h"
 #include "tests/scores/loopback_server.h"
 #include "tests/support/test_support.h"
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -96,6 +98,37 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
     EXPECT_TRUE(returnToMenu);
     SDL_GetKeyRepeat(&delay, &interval);
     EXPECT_EQ(delay + interval, 0) << "and only then";
+}
+
+// The name sent last time is offered; a name sent is heard of at once, a
+// name not sent is not. Letters type only while the name field takes them.
+TEST_F(ScoreScreenTest, TheOfferedNameIsReadyToChangeOrSend) {
+    struct Keys : ScreenWideKeys {
+        KeyOutcome Take(const SDL_Event& event, bool typingLetters, std::string&) override {
+            typing += event.type == SDL_KEYDOWN ? (typingLetters ? "T" : "-") : "";
+            return KeyOutcome::NotTaken;
+        }
+        std::string typing;
+    } keys;
+    SetScreenWideKeys(&keys);
+    std::vector<std::string> requests;
+    std::vector<std::string> heard;
+    ScoreScreen spy(ParseScoreServer("h"), [&](const std::string& request) {
+        requests.push_back(request);
+        return ExchangeResult();
+    });
+    spy.OfferName("Ann", [&](const std::string& name) { heard.push_back(name); });
+    bool returnToMenu = true;
+    Push({SDLK_BACKSPACE, SDLK_o, SDLK_RETURN, SDLK_RETURN, SDLK_ESCAPE});
+    spy.Run(10, returnToMenu);
+    EXPECT_EQ(requests, std::vector<std::string>{BuildSaveRequest("Ano", 10)});
+    EXPECT_EQ(heard, std::vector<std::string>{"Ano"});
+    EXPECT_EQ(keys.typing, "TTT--");
+    Push({SDLK_x, SDLK_RETURN, SDLK_DOWN, SDLK_RETURN});
+    spy.Run(10, returnToMenu);
+    EXPECT_EQ(heard.size(), 1u) << "no is not sent";
+    EXPECT_EQ(keys.typing, "TTT--TT--");
+    SetScreenWideKeys(nullptr);
 }
 
 TEST_F(ScoreScreenTest, MissingPictureFailsToLoad) {

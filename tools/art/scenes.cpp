@@ -371,6 +371,9 @@ Canvas HelpPage(const SceneKit& kit, int page) {
                   "When the time runs out: money + 2 " + Times() + " wood + 3 " + Times() + " steel + 4 " +
                       Times() + " plastic.",
                   Body, step);
+        // The keys of every screen, beside the footer.
+        fonts.small.Draw(canvas, left, 454, "Alt+Enter: full screen    M: sound on or off    F12: screenshot",
+                         Muted);
     } else if (page == 2) {
         HelpBoard(canvas, fonts, "Buildings", 2);
         struct Entry {
