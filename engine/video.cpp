@@ -93,6 +93,15 @@ Uint32 BroadcastEvents(Uint32 interval, void*) {
 }
 
 ClockFunction currentClock = nullptr;
+// Now() lags its source by heldBack; while pauses are held it stands at the
+// source's reading from when the first of them began.
+Uint32 heldBack = 0;
+int pausesHeld = 0;
+Uint32 pausedAt = 0;
+
+Uint32 SourceNow() {
+    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+}
 
 // Set by the signal handler, read by the main thread: lock-free, so both are safe.
 std::atomic<bool> endRequested{false};
@@ -231,11 +240,26 @@ void MousePosition(int& x, int& y) {
 }
 
 Uint32 Now() {
-    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+    return (pausesHeld > 0 ? pausedAt : SourceNow()) - heldBack;
 }
 
 void SetClock(ClockFunction clock) {
     currentClock = clock;
+    heldBack = 0;
+    pausesHeld = 0;
+}
+
+ClockPause::ClockPause() {
+    if (pausesHeld++ == 0) {
+        pausedAt = SourceNow();
+    }
+}
+
+ClockPause::~ClockPause() {
+    // A pause that a new source has already cleared gives nothing back.
+    if (pausesHeld > 0 && --pausesHeld == 0) {
+        heldBack += SourceNow() - pausedAt;
+    }
 }
 
 int Random(int lo, int hi) {

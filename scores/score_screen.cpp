@@ -35,10 +35,10 @@ ScoreScreen::ScoreScreen(ScoreServer server, ExchangeLimits limits) : server(ser
 ScoreScreen::ScoreScreen(ScoreServer server, ScoreExchange exchange)
     : server(std::move(server)), exchange(std::move(exchange)) {}
 
-void ScoreScreen::Run(int score, bool& returnToMenu) {
+void ScoreScreen::Run(int score, const GameHistory& history, bool& returnToMenu) {
     const Sprite picture = LoadScoreboardPicture();
     const KeyRepeat repeat;
-    ScoreBoard board(score, exchange);
+    ScoreBoard board(score, exchange, history);
     const std::string address = ScoresPageAddress(server);
     do {
         SDL_Event event;

@@ -20,7 +20,7 @@ class ScoreScreen : public EndOfGameScreen {
     ScoreScreen(ScoreServer server, ScoreExchange exchange);
     // Loads "scoreboard.png" from "data/gui.rkp" (FileLoadingFailed when it
     // cannot) and runs frames until the player leaves.
-    void Run(int score, bool& returnToMenu) override;
+    void Run(int score, const GameHistory& history, bool& returnToMenu) override;
 
   private:
     ScoreServer server;

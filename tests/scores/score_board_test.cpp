@@ -41,7 +41,7 @@ TEST(ScoreBoard, TypingTheName) {
     b.Press({SDLK_c}, KMOD_RSHIFT);
     b.Press({SDLK_z}, KMOD_CAPS);  // Caps Lock alone does not capitalise
     b.Press({SDLK_7}, KMOD_LSHIFT);
-    b.Press({SDLK_0, SDLK_SPACE, SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP, SDLK_TAB,
+    b.Press({SDLK_0, SDLK_SPACE, SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP,
              SDLK_DELETE});
     b.board.HandleEvent(Event(SDL_KEYUP, SDLK_a), b.returnToMenu);
     b.board.HandleEvent(Event(SDL_MOUSEBUTTONDOWN), b.returnToMenu);

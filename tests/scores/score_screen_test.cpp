@@ -46,7 +46,7 @@ TEST_F(ScoreScreenTest, TypedNameIsSentAndTheListShown) {
     LoopbackServer server(LoopbackServer::Answer::Reply, "Ann|5230&Bo|4100!");
     Push({SDLK_a, SDLK_n, SDLK_RETURN, SDLK_RETURN, SDLK_ESCAPE});
     bool returnToMenu = true;
-    ScoreScreen(ScoreServer{"127.0.0.1", server.Port()}).Run(5230, returnToMenu);
+    ScoreScreen(ScoreServer{"127.0.0.1", server.Port()}).Run(5230, GameHistory(), returnToMenu);
     EXPECT_TRUE(returnToMenu);
     EXPECT_EQ(server.Received(), BuildSaveRequest("an", 5230));
     ExpectShown({{330, 75, "Ann"},
@@ -75,7 +75,7 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
     const auto run = [&](std::initializer_list<SDLKey> keys) {
         Push(keys);
         Push({SDLK_ESCAPE});
-        spy.Run(-75, returnToMenu);
+        spy.Run(-75, GameHistory(), returnToMenu);
     };
     run({SDLK_a, SDLK_b, SDLK_1});
     ExpectShown({{40, 320, "You scored: -75"},
@@ -101,7 +101,7 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
 TEST_F(ScoreScreenTest, MissingPictureFailsToLoad) {
     WriteTestPackage("data/gui.rkp", 1, {{"menu.png", SolidBmp(4, 4, 1, 2, 3)}});
     bool returnToMenu = true;
-    EXPECT_THROW(ScoreScreen(ParseScoreServer("h")).Run(5, returnToMenu), FileLoadingFailed);
+    EXPECT_THROW(ScoreScreen(ParseScoreServer("h")).Run(5, GameHistory(), returnToMenu), FileLoadingFailed);
 }
 
 }  // namespace
