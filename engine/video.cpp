@@ -93,10 +93,10 @@ Uint32 BroadcastEvents(Uint32 interval, void*) {
 }
 
 ClockFunction currentClock = nullptr;
-// Now() lags its source by heldBack; while pauses are held it stands at the
-// source's reading from when the first of them began.
+// Now() lags its source by heldBack; while paused it stands at the source's
+// reading from when the pause began.
 Uint32 heldBack = 0;
-int pausesHeld = 0;
+bool paused = false;
 Uint32 pausedAt = 0;
 
 Uint32 SourceNow() {
@@ -240,25 +240,25 @@ void MousePosition(int& x, int& y) {
 }
 
 Uint32 Now() {
-    return (pausesHeld > 0 ? pausedAt : SourceNow()) - heldBack;
+    return (paused ? pausedAt : SourceNow()) - heldBack;
 }
 
 void SetClock(ClockFunction clock) {
     currentClock = clock;
     heldBack = 0;
-    pausesHeld = 0;
+    paused = false;
 }
 
 ClockPause::ClockPause() {
-    if (pausesHeld++ == 0) {
-        pausedAt = SourceNow();
-    }
+    pausedAt = SourceNow();
+    paused = true;
 }
 
 ClockPause::~ClockPause() {
     // A pause that a new source has already cleared gives nothing back.
-    if (pausesHeld > 0 && --pausesHeld == 0) {
+    if (paused) {
         heldBack += SourceNow() - pausedAt;
+        paused = false;
     }
 }
 

@@ -74,7 +74,7 @@ void SetClock(ClockFunction clock);
 // Holds Now() still for its lifetime; afterwards Now() runs on from where it
 // stood, behind its source by every held stretch. So a paused game's timers
 // (seconds, steps, production, animation, messages) all wait without being
-// touched. Pauses may nest; the clock runs again when the last one ends.
+// touched. One pause at a time.
 class ClockPause {
   public:
     ClockPause();

@@ -89,8 +89,8 @@ GraphScale RoundScale(int32_t lowest, int32_t highest) {
             if (step > INT32_MAX / GraphScaleSteps) {
                 // Values near the 32-bit limits: one step from the lowest to the limit.
                 const int32_t wide = static_cast<int32_t>((INT32_MAX - low) / GraphScaleSteps);
-                return GraphScale{static_cast<int32_t>(low), static_cast<int32_t>(low + GraphScaleSteps * wide),
-                                  wide};
+                return GraphScale{static_cast<int32_t>(low),
+                                  static_cast<int32_t>(low + GraphScaleSteps * wide), wide};
             }
         }
     }
@@ -128,7 +128,8 @@ GraphLayout LayOutHistoryGraph(const GameHistory& history, const GraphFrame& fra
     }
 
     for (const HistorySample& sample : samples) {
-        const int x = frame.left + Proportion(std::max(sample.second, 0), frame.right - frame.left, layout.seconds);
+        const int x =
+            frame.left + Proportion(std::max(sample.second, 0), frame.right - frame.left, layout.seconds);
         for (int series = 0; series < HistorySeriesCount; ++series) {
             const GraphScale& scale = series == MoneySeries ? layout.money : layout.goods;
             layout.lines[series].push_back({x, ScaleRow(scale, frame, sample.values[series])});

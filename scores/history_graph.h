@@ -34,8 +34,8 @@ inline constexpr int GraphScaleSteps = 4;
 struct GraphLayout {
     GraphScale money;
     GraphScale goods;
-    int32_t seconds = 1;      // playing time across the whole width
-    int32_t minuteStep = 1;   // time labels every so many minutes
+    int32_t seconds = 1;     // playing time across the whole width
+    int32_t minuteStep = 1;  // time labels every so many minutes
     std::array<std::vector<GraphPoint>, HistorySeriesCount> lines;
 };
 

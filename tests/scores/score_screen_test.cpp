@@ -98,6 +98,23 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
     EXPECT_EQ(delay + interval, 0) << "and only then";
 }
 
+TEST_F(ScoreScreenTest, TabDrawsTheGameAsFourLines) {
+    GameHistory history;
+    history.Record({0, {5000, 0, 0, 0}});
+    history.Record({720, {9000, 30, 6, 12}});
+    history.Record({1440, {20000, 10, 0, 40}});
+    Push({SDLK_TAB, SDLK_ESCAPE});
+    bool returnToMenu = true;
+    ScoreScreen(ParseScoreServer("h")).Run(20180, history, returnToMenu);
+    ExpectShown({{50, 455, "TAB: Back"}, {50, 435, "ESC: Return to main menu"}});
+    EXPECT_FALSE(ShowsText(screen.Screen(), 40, 320, "You scored: 20180", White, false));
+    // Money, wood, steel and plastic, each in its colour between the scales.
+    for (SDL_Color colour :
+         {SDL_Color{255, 216, 94, 0}, {214, 140, 72, 0}, {150, 196, 240, 0}, {236, 104, 196, 0}}) {
+        EXPECT_TRUE(AnyPixel(screen.Screen(), 100, 76, 544, 344, colour));
+    }
+}
+
 TEST_F(ScoreScreenTest, MissingPictureFailsToLoad) {
     WriteTestPackage("data/gui.rkp", 1, {{"menu.png", SolidBmp(4, 4, 1, 2, 3)}});
     bool returnToMenu = true;
