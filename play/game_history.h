@@ -11,10 +11,6 @@ enum HistorySeries { MoneySeries, WoodSeries, SteelSeries, PlasticSeries, Histor
 struct HistorySample {
     int32_t second = 0;
     std::array<int32_t, HistorySeriesCount> values{};
-
-    bool operator==(const HistorySample& other) const {
-        return second == other.second && values == other.values;
-    }
 };
 
 // How one game went: a sample every Interval seconds of playing time and the

@@ -15,8 +15,6 @@ struct GraphFrame {
 
 struct GraphPoint {
     int x, y;
-
-    bool operator==(const GraphPoint& other) const { return x == other.x && y == other.y; }
 };
 
 // A value axis from low (at the bottom) to high (at the top), labelled every

@@ -58,13 +58,14 @@ TEST_F(PlayTest, PausedGameResumesExactlyWhereItWas) {
             if (pausing && frame == 60) {
                 PressKey(SDLK_p);
                 for (int second = 0; second < 60; ++second) {
+                    Press(80 + second, 100, second % 2 == 0 ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT);
                     Frame();
                     TestClock::Advance(1000);
-                    Press(80 + second, 100, second % 2 == 0 ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT);
+                    EXPECT_FALSE(state->buildMenuOpen || state->economy.freeElvesPanelOpen ||
+                                 state->economy.placing);
                 }
                 Frame();
                 EXPECT_TRUE(state->Paused());
-                EXPECT_FALSE(state->buildMenuOpen || state->economy.freeElvesPanelOpen);
                 EXPECT_EQ(state->economy.selectedBuilding, -1);
                 EXPECT_FALSE(AnyPixel(Screen(), 0, 32, 639, 479, {0, 200, 0, 0})) << "no grass to be seen";
                 EXPECT_TRUE(AnyPixel(Screen(), 0, 32, 639, 479, FrameRed)) << "a panel";
