@@ -48,8 +48,8 @@ void DrawWhite(SDL_Surface* screen, int x, int y, const std::string& text) {
 }
 
 void DrawScaleLabels(SDL_Surface* screen, const GraphLayout& layout) {
-    // Texts sit centred on their grid line: half the font's line above it.
-    const int half = TTF_FontHeight(guiFont.GetHandle()) / 2;
+    // Texts sit centred on their grid line: half of guiFont's 18-pixel line above it.
+    const int half = 9;
     for (int i = 0; i <= GraphScaleSteps; ++i) {
         const int64_t money = layout.money.low + i * layout.money.step;
         const int64_t goods = layout.goods.low + i * layout.goods.step;
