@@ -15,7 +15,7 @@ constexpr SDL_Color BoardRim = {227, 155, 46, 0};
 constexpr SDL_Color BoardEdge = {62, 64, 100, 0};
 constexpr SDL_Color BoardFill = {14, 16, 34, 0};
 constexpr ScreenArea Board = {16, 16, 608, 396};
-constexpr GraphFrame Plot = {96, 76, 548, 344};
+constexpr GraphFrame Plot = HistoryPlot;
 
 struct SeriesLook {
     const char* name;

@@ -47,5 +47,7 @@ int ScaleRow(const GraphScale& scale, const GraphFrame& frame, int32_t value);
 GraphLayout LayOutHistoryGraph(const GameHistory& history, const GraphFrame& frame);
 
 // The whole graph on a board of the end-of-game screen's look, with scales,
-// time along the bottom and a legend; white texts in guiFont.
+// time along the bottom and a legend; white texts in guiFont. The plot lies
+// in HistoryPlot, each scale's labels beside it, centred on their grid lines.
+inline constexpr GraphFrame HistoryPlot = {96, 76, 548, 344};
 void DrawHistoryGraph(SDL_Surface* screen, const GameHistory& history);

@@ -2,6 +2,7 @@
 
 #include "engine/errors.h"
 #include "engine/package.h"
+#include "scores/history_graph.h"
 #include "tests/scores/loopback_server.h"
 #include "tests/support/test_support.h"
 
@@ -112,6 +113,16 @@ TEST_F(ScoreScreenTest, TabDrawsTheGameAsFourLines) {
     for (SDL_Color colour :
          {SDL_Color{255, 216, 94, 0}, {214, 140, 72, 0}, {150, 196, 240, 0}, {236, 104, 196, 0}}) {
         EXPECT_TRUE(AnyPixel(screen.Screen(), 100, 76, 544, 344, colour));
+    }
+    // Money on top at every sample; the right scale's labels on their grid lines.
+    const GraphLayout layout = LayOutHistoryGraph(history, HistoryPlot);
+    for (const GraphPoint& p : layout.lines[MoneySeries]) {
+        EXPECT_TRUE(AnyPixel(screen.Screen(), p.x, p.y, p.x, p.y, {255, 216, 94, 0})) << p.x;
+    }
+    for (int32_t goods = 0; goods <= layout.goods.high; goods += layout.goods.step) {
+        const int y = ScaleRow(layout.goods, HistoryPlot, goods) - 9;
+        EXPECT_TRUE(
+            ShowsText(screen.Screen(), HistoryPlot.right + 8, y, std::to_string(goods), White, false));
     }
 }
 
