@@ -109,10 +109,11 @@ TEST_F(ScoreScreenTest, TabDrawsTheGameAsFourLines) {
     ScoreScreen(ParseScoreServer("h")).Run(20180, history, returnToMenu);
     ExpectShown({{50, 455, "TAB: Back"}, {50, 435, "ESC: Return to main menu"}});
     EXPECT_FALSE(ShowsText(screen.Screen(), 40, 320, "You scored: 20180", White, false));
-    // Money, wood, steel and plastic, each in its colour between the scales.
+    // Money, wood, steel and plastic, each in its colour between the scales and in the legend below.
     for (SDL_Color colour :
          {SDL_Color{255, 216, 94, 0}, {214, 140, 72, 0}, {150, 196, 240, 0}, {236, 104, 196, 0}}) {
         EXPECT_TRUE(AnyPixel(screen.Screen(), 100, 76, 544, 344, colour));
+        EXPECT_TRUE(AnyPixel(screen.Screen(), 16, 380, 623, 411, colour));
     }
     // Money on top at every sample; the right scale's labels on their grid lines.
     const GraphLayout layout = LayOutHistoryGraph(history, HistoryPlot);
