@@ -56,6 +56,7 @@ TEST_F(PlayTest, PausedGameResumesExactlyWhereItWas) {
         ScriptGame(*state);
         for (int frame = 0; frame < 120; ++frame) {
             if (pausing && frame == 60) {
+                state->SetMessage("Outlasts the pause", 3000);
                 PressKey(SDLK_p);
                 for (int second = 0; second < 60; ++second) {
                     Press(80 + second, 100, second % 2 == 0 ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT);
@@ -73,6 +74,7 @@ TEST_F(PlayTest, PausedGameResumesExactlyWhereItWas) {
                 PressKey(SDLK_PAUSE);
                 Frame();
                 EXPECT_FALSE(state->Paused());
+                EXPECT_EQ(state->messageText, "Outlasts the pause");
             }
             TestClock::Advance(500);
             Frame();
