@@ -93,6 +93,15 @@ Uint32 BroadcastEvents(Uint32 interval, void*) {
 }
 
 ClockFunction currentClock = nullptr;
+// Now() lags its source by heldBack; while paused it stands at the source's
+// reading from when the pause began.
+Uint32 heldBack = 0;
+bool paused = false;
+Uint32 pausedAt = 0;
+
+Uint32 SourceNow() {
+    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+}
 
 ScreenWideKeys* screenWideKeys = nullptr;
 bool typingLetters = false;
@@ -279,11 +288,26 @@ void MousePosition(int& x, int& y) {
 }
 
 Uint32 Now() {
-    return currentClock != nullptr ? currentClock() : SDL_GetTicks();
+    return (paused ? pausedAt : SourceNow()) - heldBack;
 }
 
 void SetClock(ClockFunction clock) {
     currentClock = clock;
+    heldBack = 0;
+    paused = false;
+}
+
+ClockPause::ClockPause() {
+    pausedAt = SourceNow();
+    paused = true;
+}
+
+ClockPause::~ClockPause() {
+    // A pause that a new source has already cleared gives nothing back.
+    if (paused) {
+        heldBack += SourceNow() - pausedAt;
+        paused = false;
+    }
 }
 
 int Random(int lo, int hi) {

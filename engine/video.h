@@ -96,7 +96,20 @@ void MousePosition(int& x, int& y);
 // test has put its own clock in place.
 using ClockFunction = Uint32 (*)();
 Uint32 Now();
-void SetClock(ClockFunction clock);  // null restores SDL_GetTicks
+// Null restores SDL_GetTicks. A new source starts with no pause held against it.
+void SetClock(ClockFunction clock);
+
+// Holds Now() still for its lifetime; afterwards Now() runs on from where it
+// stood, behind its source by every held stretch. So a paused game's timers
+// (seconds, steps, production, animation, messages) all wait without being
+// touched. One pause at a time.
+class ClockPause {
+  public:
+    ClockPause();
+    ~ClockPause();
+    ClockPause(const ClockPause&) = delete;
+    ClockPause& operator=(const ClockPause&) = delete;
+};
 
 // A pseudo-random whole number from lo to hi inclusive (lo <= hi), drawn from
 // the standard generator that start-up seeds once.

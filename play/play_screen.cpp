@@ -22,6 +22,12 @@ constexpr int EntryPitch = 24;
 // Entries 1 to 6 are the building types; 7 to 9 the elf types 1 to 3.
 constexpr int FirstHireEntry = 7;
 
+// A paused game: a dark curtain over the whole map, so that a pause gives no
+// free look at it, and a panel in the middle with the way back.
+constexpr SDL_Color CurtainColour = {22, 18, 34, 0};
+constexpr ScreenArea PausePanel = {200, 196, 240, 100};
+constexpr SDL_Color PausedColour = {0, 0, 0, 0};
+
 }  // namespace
 
 std::string BuildMenuLabel(int entry) {
@@ -116,4 +122,19 @@ void PlayState::DrawQuitMenu() {
 
     guiFont.Draw(screen, 13, 41, "Quit to main menu", textColour);
     guiFont.Draw(screen, 13, 65, "Quit to desktop", textColour);
+}
+
+void PlayState::DrawPausePanel() {
+    SDL_Surface* screen = video.GetScreen();
+    FillBox(screen, 0, MapTop, ScreenWidth - 1, ScreenHeight - 1, CurtainColour.r, CurtainColour.g,
+            CurtainColour.b);
+    const ScreenArea& panel = PausePanel;
+    DrawFramedBox(screen, panel.x, panel.y, panel.x + panel.w - 1, panel.y + panel.h - 1);
+    const int centre = panel.x + panel.w / 2;
+    const std::string title = "Paused";
+    guiFont.DrawOutlined(screen, centre - guiFont.TextWidth(title) / 2, panel.y + 16, title, PausedColour,
+                         textColour);
+    for (const auto& [line, y] : {std::pair{"Press P to resume", 48}, {"Escape leaves the game", 70}}) {
+        guiFont.Draw(screen, centre - guiFont.TextWidth(line) / 2, panel.y + y, line, textColour);
+    }
 }

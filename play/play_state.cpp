@@ -82,14 +82,16 @@ void PlayState::StartFrames() {
     returnToMenu = true;
     timeUp = false;
     lastSecondTick = Now();
+    RecordHistory();
 }
 
 void PlayState::RunFrame() {
     HandleEvents();
 
     // At most one second per frame; what lies beyond the 1000 ms is dropped,
-    // so a slow frame lengthens the game rather than shortening it.
-    if (Now() - lastSecondTick >= SecondLength) {
+    // so a slow frame lengthens the game rather than shortening it. While
+    // paused the clock stands still, and nothing timed is even asked.
+    if (!Paused() && Now() - lastSecondTick >= SecondLength) {
         --secondsLeft;
         if (secondsLeft <= 0) {
             secondsLeft = 0;
@@ -97,29 +99,57 @@ void PlayState::RunFrame() {
             timeUp = true;
         }
         lastSecondTick = Now();
+        if ((GameSeconds - secondsLeft) % GameHistory::Interval == 0) {
+            RecordHistory();
+        }
     }
 
     SDL_Surface* screen = video.GetScreen();
-    map.Draw(screen);
+    if (!Paused()) {
+        map.Draw(screen);
+    }
     topBarPictures[quitMenuOpen ? 1 : 0].Draw(screen, 0, 0);
     DrawCounters();
-    economy.UpdateBuildings(screen);
-    if (Now() - lastElfStep >= ElfStepInterval) {
-        economy.UpdateElves();
-        lastElfStep = Now();
+    if (Paused()) {
+        DrawPausePanel();
+    } else {
+        economy.UpdateBuildings(screen);
+        if (Now() - lastElfStep >= ElfStepInterval) {
+            economy.UpdateElves();
+            lastElfStep = Now();
+        }
+        economy.DrawElves(screen);
+        DrawOverlays();
     }
-    economy.DrawElves(screen);
-    DrawOverlays();
     DrawTime();
     DrawMessage();
     video.Flip();
 }
 
 bool PlayState::FinishFrames() {
+    // However the game ended, the clock runs again for what follows.
+    pause.reset();
     if (timeUp) {
+        // The last frame's production counts in the score, so in the story too.
+        RecordHistory();
         RunScoreScreen(Score());
     }
     return returnToMenu;
+}
+
+void PlayState::RecordHistory() {
+    HistorySample sample;
+    sample.second = GameSeconds - secondsLeft;
+    sample.values = {economy.Money(), economy.Wood(), economy.Steel(), economy.Plastic()};
+    history.Record(sample);
+}
+
+void PlayState::TogglePause() {
+    if (Paused()) {
+        pause.reset();
+    } else {
+        pause.emplace();
+    }
 }
 
 int32_t PlayState::Score() const {
@@ -128,7 +158,7 @@ int32_t PlayState::Score() const {
 
 void PlayState::RunScoreScreen(int32_t score) {
     if (endOfGame != nullptr) {
-        endOfGame->Run(score, returnToMenu);
+        endOfGame->Run(score, history, returnToMenu);
     }
 }
 
@@ -142,14 +172,23 @@ void PlayState::HandleEvents() {
             SetMessage(EventNotice(), NoticeTimeout);
         }
         HandleKey(event);
-        HandleMouseButton(event);
+        // A paused game takes no orders: the map it would act on is hidden.
+        if (!Paused()) {
+            HandleMouseButton(event);
+        }
     }
 }
 
 void PlayState::HandleKey(const SDL_Event& event) {
-    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+    if (event.type != SDL_KEYDOWN) {
+        return;
+    }
+    const SDLKey key = event.key.keysym.sym;
+    if (key == SDLK_ESCAPE) {
         running = false;
         returnToMenu = true;
+    } else if (key == SDLK_p || key == SDLK_PAUSE) {
+        TogglePause();
     }
 }
 

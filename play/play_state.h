@@ -2,7 +2,9 @@
 
 #include "engine/image.h"
 #include "engine/sound.h"
+#include "engine/video.h"
 #include "play/end_of_game.h"
+#include "play/game_history.h"
 #include "rules/economy.h"
 #include "world/tile_map.h"
 
@@ -10,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The object of one game, from "Begin" to the return of its frame loop.
@@ -46,8 +49,14 @@ class PlayState {
     // presses only and reads the pointer from the mouse state.
     void HandleMouseButton(const SDL_Event& event);
 
+    // P or Pause: the clock stands still and a panel hides the map until the
+    // key comes again.
+    void TogglePause();
+    bool Paused() const { return pause.has_value(); }
+
     void DrawCounters();
     void DrawTime();
+    void DrawPausePanel();
     void SetMessage(std::string text, int32_t timeout);
     void ClearMessage();
     void DrawMessage();
@@ -83,13 +92,17 @@ class PlayState {
     // The clock reached zero during the frames (also when the player left in
     // the same frame): the end-of-game screen follows.
     bool timeUp = false;
+    // Money and stocks over the playing time, for the end-of-game screen.
+    GameHistory history;
 
   private:
     void HandleLeftButton(int x, int y);
     void HandleRightButton(int x, int y);
     void DrawOverlays();
+    void RecordHistory();
 
     EndOfGameScreen* endOfGame;
+    std::optional<ClockPause> pause;
 };
 
 // The time display's text: "Time left: " minutes ":" seconds, unpadded.

@@ -1,6 +1,7 @@
 #include "scores/score_board.h"
 
 #include "engine/text.h"
+#include "scores/history_graph.h"
 #include "scores/score_protocol.h"
 
 #include <cctype>
@@ -18,8 +19,8 @@ bool IsNameKey(SDLKey key) {
 
 }  // namespace
 
-ScoreBoard::ScoreBoard(int score, ScoreExchange exchange, std::string startName)
-    : score(score), exchange(std::move(exchange)), playerName(std::move(startName)) {
+ScoreBoard::ScoreBoard(int score, ScoreExchange exchange, std::string startName, GameHistory history)
+    : score(score), exchange(std::move(exchange)), playerName(std::move(startName)), history(std::move(history)) {
     if (playerName.size() > LongestPlayerName) {
         playerName.resize(LongestPlayerName);
     }
@@ -37,6 +38,14 @@ void ScoreBoard::HandleEvent(const SDL_Event& event, bool& returnToMenu) {
     const SDLKey key = event.key.keysym.sym;
     if (key == SDLK_ESCAPE) {
         done = true;
+        return;
+    }
+    if (key == SDLK_TAB) {
+        showingGraph = !showingGraph;
+        return;
+    }
+    // Keys for a phase the player cannot see would act blind.
+    if (showingGraph) {
         return;
     }
     switch (phase) {
@@ -98,6 +107,18 @@ void ScoreBoard::SendScore() {
 void ScoreBoard::Draw(SDL_Surface* screen, const Sprite& picture, const std::string& pageAddress) const {
     picture.Draw(screen, 0, 0);
     DrawWhite(screen, 50, 435, "ESC: Return to main menu");
+    // The strip along the bottom has room for the way to the graph and back.
+    DrawWhite(screen, 50, 455, showingGraph ? "TAB: Back" : "TAB: How the game went");
+    if (showingGraph) {
+        DrawHistoryGraph(screen, history);
+    } else {
+        DrawPhase(screen);
+    }
+    DrawWhite(screen, 400, 420, "To see all scores, visit:");
+    DrawWhite(screen, 400, 440, pageAddress);
+}
+
+void ScoreBoard::DrawPhase(SDL_Surface* screen) const {
     switch (phase) {
         case ScorePhase::EnterName:
             DrawWhite(screen, 40, 320, "You scored: " + NumberToText(score));
@@ -122,6 +143,4 @@ void ScoreBoard::Draw(SDL_Surface* screen, const Sprite& picture, const std::str
             }
             break;
     }
-    DrawWhite(screen, 400, 420, "To see all scores, visit:");
-    DrawWhite(screen, 400, 440, pageAddress);
 }

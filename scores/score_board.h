@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/image.h"
+#include "play/game_history.h"
 #include "scores/score_exchange.h"
 
 #include <SDL.h>
@@ -14,11 +15,14 @@ enum class ScorePhase { EnterName = 0, AskSend = 1, ShowResult = 2 };
 // it belongs to ScoreScreen.
 class ScoreBoard {
   public:
-    // The name field starts with startName (the name sent last time).
-    ScoreBoard(int score, ScoreExchange exchange, std::string startName = std::string());
+    // The name field starts with startName (the name sent last time); Tab
+    // shows `history` as a graph.
+    ScoreBoard(int score, ScoreExchange exchange, std::string startName = std::string(),
+               GameHistory history = GameHistory());
 
     // Sets returnToMenu false when the window is closed. A yes to the question
-    // runs the exchange at once, before the next frame.
+    // runs the exchange at once, before the next frame. Tab shows the game's
+    // graph instead of the phase and back; the phase waits meanwhile.
     void HandleEvent(const SDL_Event& event, bool& returnToMenu);
     // The whole frame, in white with guiFont, without presenting it.
     void Draw(SDL_Surface* screen, const Sprite& picture, const std::string& pageAddress) const;
@@ -28,12 +32,14 @@ class ScoreBoard {
     int SendChoice() const { return sendChoice; }
     bool Failed() const { return failed; }
     bool Done() const { return done; }
+    bool ShowingGraph() const { return showingGraph; }
     const ScoreList& Scores() const { return scores; }
 
   private:
     void TypeKey(const SDL_keysym& key);
     void ChooseKey(SDLKey key);
     void SendScore();
+    void DrawPhase(SDL_Surface* screen) const;
 
     int score;
     ScoreExchange exchange;
@@ -43,4 +49,6 @@ class ScoreBoard {
     bool failed = false;
     bool done = false;
     ScoreList scores;
+    GameHistory history;
+    bool showingGraph = false;
 };

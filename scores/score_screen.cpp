@@ -52,10 +52,10 @@ void ScoreScreen::OfferName(std::string name, NameSent onSent) {
     nameSent = std::move(onSent);
 }
 
-void ScoreScreen::Run(int score, bool& returnToMenu) {
+void ScoreScreen::Run(int score, const GameHistory& history, bool& returnToMenu) {
     const Sprite picture = LoadScoreboardPicture();
     const KeyRepeat repeat;
-    ScoreBoard board(score, exchange, offeredName);
+    ScoreBoard board(score, exchange, offeredName, history);
     LetterTyping typing(true);
     const std::string address = ScoresPageAddress(server);
     do {

@@ -21,7 +21,7 @@ class ScoreScreen : public EndOfGameScreen {
     ScoreScreen(ScoreServer server, ScoreExchange exchange);
     // Loads "scoreboard.png" from "data/gui.rkp" (FileLoadingFailed when it
     // cannot) and runs frames until the player leaves.
-    void Run(int score, bool& returnToMenu) override;
+    void Run(int score, const GameHistory& history, bool& returnToMenu) override;
 
     // Who hears of the name the player sends, as typed, once its exchange is over.
     using NameSent = std::function<void(const std::string& name)>;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole program: a game played with the mouse (the build and hire menu, an
 # office, three elves hired, a woodworker staffed from the free-elves panel
-# until wood comes in) and run to the end of its clock, sped up; the
-# end-of-game screen, where a name typed with a space (after a held Backspace
-# cleared a first try) goes to the real score server and its list comes back;
+# until wood comes in), paused and resumed, and run to the end of its clock,
+# sped up; the end-of-game screen, where Tab shows the game's graph and back,
+# and a name typed with a space (after a held Backspace cleared a first try)
+# goes to the real score server and its list comes back;
 # then a second game on a fresh map and the ways out of a game: Escape, the
 # window's close button and "Quit to desktop". (Quitting to the main menu, the
 # quit menu and the information panel are the play state's and the economy's
@@ -134,6 +135,18 @@ e2e_wait_for 30 changed "$WORK/map0.png" 359 4 80 24
 e2e_click "$(cell_x "${wood[0]}")" "$(cell_y "${wood[1]}")"
 [ -z "${E2E_SCREENSHOTS:-}" ] || e2e_shot "$E2E_SCREENSHOTS/game.png"
 
+e2e_step "a pause"
+# Paused, a curtain hides the map and nothing moves, whatever is clicked.
+e2e_key p
+sleep 0.5
+e2e_shot "$WORK/paused.png"
+[ "$(e2e_colour_count "$WORK/paused.png" 0 300 640 180 22 18 34)" = 115200 ] || e2e_fail "the map shows"
+e2e_click 300 300 3
+sleep 1
+e2e_shows "$WORK/paused.png" || e2e_fail "the paused game changed"
+[ -z "${E2E_SCREENSHOTS:-}" ] || cp "$WORK/paused.png" "$E2E_SCREENSHOTS/paused.png"
+e2e_key Pause
+
 e2e_step "waiting for the end of the clock"
 # The clock jumps ahead; the game counts at most one second a frame, so it
 # still ends through every second of its count.
@@ -151,6 +164,16 @@ xdotool keyup --window "$WINDOW" BackSpace
 sleep 0.5
 e2e_type_burst shift+a n n space shift+l e e
 sleep 0.5
+# Tab shows the game's graph on a board of its own and comes back to the name as it was.
+e2e_shot "$WORK/named.png"
+e2e_type_burst Tab
+sleep 0.5
+e2e_shot "$WORK/graph.png"
+# Over the picture's sky and fir: most of the 84000 pixels are the board's.
+[ "$(differs "$WORK/graph.png" 16 16 300 280)" -gt 60000 ] || e2e_fail "no graph"
+[ -z "${E2E_SCREENSHOTS:-}" ] || cp "$WORK/graph.png" "$E2E_SCREENSHOTS/graph.png"
+e2e_type_burst Tab
+e2e_wait_for 5 e2e_shows "$WORK/named.png"
 e2e_key Return
 sleep 0.5
 e2e_key Return

@@ -27,13 +27,15 @@ void WriteGamePackages(const char* buildWav = nullptr);
 // An end-of-game screen that only records what it was given.
 class FakeEndOfGame : public EndOfGameScreen {
   public:
-    void Run(int score, bool& returnToMenu) override {
+    void Run(int score, const GameHistory& history, bool& returnToMenu) override {
         ++calls;
         lastScore = score;
+        lastHistory = history;
         returnToMenu = returnToMenu && !closeWindow;
     }
     int calls = 0;
     int lastScore = 0;
+    GameHistory lastHistory;
     bool closeWindow = false;  // behave as if the window were closed on it
 };
 

@@ -1,8 +1,11 @@
 #include "scores/score_board.h"
 
+#include "scores/history_graph.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -41,8 +44,8 @@ TEST(ScoreBoard, TypingTheName) {
     b.Press({SDLK_c}, KMOD_RSHIFT);
     b.Press({SDLK_z}, KMOD_CAPS);  // Caps Lock alone does not capitalise
     b.Press({SDLK_7}, KMOD_LSHIFT);
-    b.Press({SDLK_0, SDLK_SPACE, SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP, SDLK_TAB,
-             SDLK_DELETE});
+    b.Press(
+        {SDLK_0, SDLK_SPACE, SDLK_F1, SDLK_MINUS, SDLK_PERIOD, SDLK_KP1, SDLK_LSHIFT, SDLK_UP, SDLK_DELETE});
     b.board.HandleEvent(Event(SDL_KEYUP, SDLK_a), b.returnToMenu);
     b.board.HandleEvent(Event(SDL_MOUSEBUTTONDOWN), b.returnToMenu);
     EXPECT_EQ(b.board.PlayerName(), "aBCz70 ");
@@ -108,6 +111,42 @@ TEST(ScoreBoard, EscapeOrClosingTheWindowLeaveEveryPhase) {
             EXPECT_EQ(b.returnToMenu, type == SDL_KEYDOWN) << "closing the window ends the program";
             EXPECT_EQ(b.requests.size(), presses == 2 ? 1u : 0u);
         }
+    }
+}
+
+TEST(ScoreBoard, TabShowsTheGraphAndBackInEveryPhase) {
+    for (int presses = 0; presses < 3; ++presses) {
+        Board b;
+        b.Press({SDLK_a});
+        for (int i = 0; i < presses; ++i) {
+            b.Press({SDLK_RETURN});
+        }
+        // Behind the graph the phase waits: no typing, no choosing, no sending.
+        b.Press({SDLK_TAB, SDLK_b, SDLK_DOWN, SDLK_RETURN, SDLK_BACKSPACE});
+        EXPECT_TRUE(b.board.ShowingGraph());
+        b.Press({SDLK_TAB});
+        EXPECT_FALSE(b.board.ShowingGraph());
+        EXPECT_EQ(static_cast<int>(b.board.Phase()), presses);
+        EXPECT_EQ(b.board.PlayerName(), "a");
+        EXPECT_EQ(b.board.SendChoice(), 0);
+        EXPECT_EQ(b.requests.size(), presses == 2 ? 1u : 0u);
+        b.Press({SDLK_TAB, SDLK_ESCAPE});
+        EXPECT_TRUE(b.board.Done()) << "Escape leaves from the graph too";
+    }
+}
+
+TEST(HistoryGraph, RoundScalesOfFourSteps) {
+    const struct {
+        int32_t lowest, highest;
+        GraphScale scale;
+    } cases[] = {{0, 0, {0, 4, 1}},          {3, 37, {0, 40, 10}},
+                 {0, 5000, {0, 8000, 2000}}, {0, 8001, {0, 20000, 5000}},
+                 {-15, 30, {-20, 60, 20}},   {0, 2147483647, {0, 2147483644, 536870911}}};
+    for (const auto& c : cases) {
+        const GraphScale scale = RoundScale(c.lowest, c.highest);
+        EXPECT_EQ(std::tuple(scale.low, scale.high, scale.step),
+                  std::tuple(c.scale.low, c.scale.high, c.scale.step))
+            << c.lowest << " to " << c.highest;
     }
 }
 

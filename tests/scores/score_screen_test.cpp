@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 #include "engine/package.h"
 #include "engine/video.h"
+#include "scores/history_graph.h"
 #include "tests/scores/loopback_server.h"
 #include "tests/support/test_support.h"
 
@@ -48,7 +49,7 @@ TEST_F(ScoreScreenTest, TypedNameIsSentAndTheListShown) {
     LoopbackServer server(LoopbackServer::Answer::Reply, "Ann|5230&Bo|4100!");
     Push({SDLK_a, SDLK_n, SDLK_RETURN, SDLK_RETURN, SDLK_ESCAPE});
     bool returnToMenu = true;
-    ScoreScreen(ScoreServer{"127.0.0.1", server.Port()}).Run(5230, returnToMenu);
+    ScoreScreen(ScoreServer{"127.0.0.1", server.Port()}).Run(5230, GameHistory(), returnToMenu);
     EXPECT_TRUE(returnToMenu);
     EXPECT_EQ(server.Received(), BuildSaveRequest("an", 5230));
     ExpectShown({{330, 75, "Ann"},
@@ -77,7 +78,7 @@ TEST_F(ScoreScreenTest, EachPhaseShowsItsTexts) {
     const auto run = [&](std::initializer_list<SDLKey> keys) {
         Push(keys);
         Push({SDLK_ESCAPE});
-        spy.Run(-75, returnToMenu);
+        spy.Run(-75, GameHistory(), returnToMenu);
     };
     run({SDLK_a, SDLK_b, SDLK_1});
     ExpectShown({{40, 320, "You scored: -75"},
@@ -120,21 +121,49 @@ TEST_F(ScoreScreenTest, TheOfferedNameIsReadyToChangeOrSend) {
     spy.OfferName("Ann", [&](const std::string& name) { heard.push_back(name); });
     bool returnToMenu = true;
     Push({SDLK_BACKSPACE, SDLK_o, SDLK_RETURN, SDLK_RETURN, SDLK_ESCAPE});
-    spy.Run(10, returnToMenu);
+    spy.Run(10, GameHistory(), returnToMenu);
     EXPECT_EQ(requests, std::vector<std::string>{BuildSaveRequest("Ano", 10)});
     EXPECT_EQ(heard, std::vector<std::string>{"Ano"});
     EXPECT_EQ(keys.typing, "TTT--");
     Push({SDLK_x, SDLK_RETURN, SDLK_DOWN, SDLK_RETURN});
-    spy.Run(10, returnToMenu);
+    spy.Run(10, GameHistory(), returnToMenu);
     EXPECT_EQ(heard.size(), 1u) << "no is not sent";
     EXPECT_EQ(keys.typing, "TTT--TT--");
     SetScreenWideKeys(nullptr);
 }
 
+TEST_F(ScoreScreenTest, TabDrawsTheGameAsFourLines) {
+    GameHistory history;
+    history.Record({0, {5000, 0, 0, 0}});
+    history.Record({720, {9000, 30, 6, 12}});
+    history.Record({1440, {20000, 10, 0, 40}});
+    Push({SDLK_TAB, SDLK_ESCAPE});
+    bool returnToMenu = true;
+    ScoreScreen(ParseScoreServer("h")).Run(20180, history, returnToMenu);
+    ExpectShown({{50, 455, "TAB: Back"}, {50, 435, "ESC: Return to main menu"}});
+    EXPECT_FALSE(ShowsText(screen.Screen(), 40, 320, "You scored: 20180", White, false));
+    // Money, wood, steel and plastic, each in its colour between the scales and in the legend below.
+    for (SDL_Color colour :
+         {SDL_Color{255, 216, 94, 0}, {214, 140, 72, 0}, {150, 196, 240, 0}, {236, 104, 196, 0}}) {
+        EXPECT_TRUE(AnyPixel(screen.Screen(), 100, 76, 544, 344, colour));
+        EXPECT_TRUE(AnyPixel(screen.Screen(), 16, 380, 623, 411, colour));
+    }
+    // Money on top at every sample; the right scale's labels on their grid lines.
+    const GraphLayout layout = LayOutHistoryGraph(history, HistoryPlot);
+    for (const GraphPoint& p : layout.lines[MoneySeries]) {
+        EXPECT_TRUE(AnyPixel(screen.Screen(), p.x, p.y, p.x, p.y, {255, 216, 94, 0})) << p.x;
+    }
+    for (int32_t goods = 0; goods <= layout.goods.high; goods += layout.goods.step) {
+        const int y = ScaleRow(layout.goods, HistoryPlot, goods) - 9;
+        EXPECT_TRUE(
+            ShowsText(screen.Screen(), HistoryPlot.right + 8, y, std::to_string(goods), White, false));
+    }
+}
+
 TEST_F(ScoreScreenTest, MissingPictureFailsToLoad) {
     WriteTestPackage("data/gui.rkp", 1, {{"menu.png", SolidBmp(4, 4, 1, 2, 3)}});
     bool returnToMenu = true;
-    EXPECT_THROW(ScoreScreen(ParseScoreServer("h")).Run(5, returnToMenu), FileLoadingFailed);
+    EXPECT_THROW(ScoreScreen(ParseScoreServer("h")).Run(5, GameHistory(), returnToMenu), FileLoadingFailed);
 }
 
 }  // namespace

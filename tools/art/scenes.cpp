@@ -362,7 +362,7 @@ Canvas HelpPage(const SceneKit& kit, int page) {
         y = Paragraph(
             canvas, fonts.body, left, y, width,
             "Your money, wood, steel and plastic. \"Quit\" opens the quit menu; Escape leaves the game "
-            "at once.",
+            "at once; P pauses it and P again resumes.",
             Body, step);
         y += 6;
         fonts.heading.Draw(canvas, left, y, "Your score", Gold);
