@@ -3,6 +3,7 @@
 #include "scores/score_protocol.h"
 #include "server/client_limits.h"
 #include "server/game_request.h"
+#include "server/score_api.h"
 #include "server/score_page.h"
 #include "server/score_reader.h"
 #include "server/score_store.h"
@@ -427,6 +428,8 @@ class Session : public std::enable_shared_from_this<Session> {
             Respond(std::move(response));
         } else if (path == "/scores") {
             AnswerScores(std::move(query), version);
+        } else if (path == "/api/scores") {
+            AnswerApi(query, version);
         } else if (path == "/healthz") {
             AnswerHealth(version);
         } else if (path == "/") {
@@ -443,7 +446,8 @@ class Session : public std::enable_shared_from_this<Session> {
         AskReader<std::pair<std::string, std::string>>(
             [query](ScoreStore& store) -> std::pair<std::string, std::string> {
                 try {
-                    return {RenderScorePage(ReadScorePage(store, query)), {}};
+                    return {RenderScorePage(ReadScorePage(store, query, std::chrono::system_clock::now())),
+                            {}};
                 } catch (const std::exception& error) {
                     return {{}, error.what()};
                 }
@@ -464,6 +468,53 @@ class Session : public std::enable_shared_from_this<Session> {
                 Log(self.peer, "error", "no page from the database in time");
                 self.Respond(Unavailable(version, "The scores cannot be read now."));
             });
+    }
+
+    // The JSON API: a query it cannot read is refused before the database is asked.
+    void AnswerApi(std::string_view query, unsigned version) {
+        ApiRequest request = ReadApiRequest(query);
+        if (!request.error.empty()) {
+            Respond(ApiResponse(http::status::bad_request, version, RenderApiError(request.error)));
+            return;
+        }
+        // The reply, rendered on the reader's thread; empty with the error when it could not be read.
+        AskReader<std::pair<std::string, std::string>>(
+            [request](ScoreStore& store) -> std::pair<std::string, std::string> {
+                try {
+                    return {RenderApiPage(ReadApiPage(store, request, std::chrono::system_clock::now())), {}};
+                } catch (const std::exception& error) {
+                    return {{}, error.what()};
+                }
+            },
+            [version](Session& self, const std::pair<std::string, std::string>& reply) {
+                if (reply.first.empty()) {
+                    Log(self.peer, "error", reply.second);
+                    self.Respond(ApiUnavailable(version));
+                    return;
+                }
+                self.Respond(ApiResponse(http::status::ok, version, reply.first));
+            },
+            [version](Session& self) {
+                Log(self.peer, "error", "no scores from the database in time");
+                self.Respond(ApiUnavailable(version));
+            });
+    }
+
+    // Any page may read the scores: they are public and the API changes nothing.
+    static Response ApiResponse(http::status status, unsigned version, std::string body) {
+        Response response{status, version};
+        response.set(http::field::content_type, "application/json");
+        response.set(http::field::cache_control, "no-cache");
+        response.set(http::field::access_control_allow_origin, "*");
+        response.body() = std::move(body);
+        return response;
+    }
+
+    static Response ApiUnavailable(unsigned version) {
+        Response response = ApiResponse(http::status::service_unavailable, version,
+                                        RenderApiError("the scores cannot be read now; try again shortly"));
+        response.set(http::field::retry_after, "5");
+        return response;
     }
 
     // 200 only while the database answers in time and scores are being stored.

@@ -155,7 +155,14 @@ TEST(ScorePage, CountsPagesAndReadsLinks) {
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
-    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true, 51};
+    ScorePageView view;
+    view.rows = {{"<script>alert(1)</script>", 900, 7, "2026-12-07T18:45:51.123Z"},
+                 {"Bo & Co", 800, 9, "2026-12-08T00:00:00.000Z"}};
+    view.page = 2;
+    view.pageCount = 3;
+    view.total = 102;
+    view.more = true;
+    view.start = {50, 50};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     for (const char* part :
@@ -165,11 +172,20 @@ TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
           "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
         EXPECT_NE(html.find(part), std::string::npos) << part;
     }
-    view = {{{"Solo", 1, 1}}, 1, 1, 1, false};
+    // Another board's links keep it.
+    view.board = ScoreBoard::Week;
+    html = RenderScorePage(view);
+    for (const char* part : {"href=\"/scores?board=week&amp;page=1&amp;before=900.7\"",
+                             "href=\"/scores?board=week&amp;page=3&amp;after=800.9\""}) {
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    view = {};
+    view.rows = {{"Solo", 1, 1, "2026-12-07T18:45:51.123Z"}};
+    view.total = 1;
     html = RenderScorePage(view);
     EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
-    EXPECT_NE(RenderScorePage({{}, 1, 1, 0}).find("No scores yet"), std::string::npos);
+    EXPECT_NE(RenderScorePage(ScorePageView()).find("No scores yet"), std::string::npos);
 }
 
 // Every field of the options on one line, so that a case compares them all.
@@ -363,7 +379,7 @@ std::string LinkQuery(const std::string& html, const std::string& rel) {
 // "page: first name-last name" and the links of the page a query asks for;
 // the query becomes that of the link to `follow`.
 std::string PageSeen(ScoreStore& store, std::string& query, const std::string& follow) {
-    ScorePageView view = ReadScorePage(store, query);
+    ScorePageView view = ReadScorePage(store, query, std::chrono::system_clock::now());
     std::string html = RenderScorePage(view);
     query = LinkQuery(html, follow);
     return std::to_string(view.page) + ": " + view.rows.front().name + "-" + view.rows.back().name +
@@ -389,8 +405,8 @@ TEST_P(Store, LinksThePagesByKeyBothWays) {
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
     // Ranks and page numbers are counted, whatever the link says.
     query = "page=999999999999&after=30.92";
-    ScorePageView view = ReadScorePage(*store, query);
-    EXPECT_EQ(view.firstRank, 30);
+    ScorePageView view = ReadScorePage(*store, query, std::chrono::system_clock::now());
+    EXPECT_EQ(view.start.before, 29);
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p92-p39 prev next");
     EXPECT_EQ(PageSeen(*store, query, "next"), "2: p40-p2 prev");
 }
