@@ -30,6 +30,13 @@ class StatementUse {
     sqlite3_stmt* statement;
 };
 
+// Which scores a board holds. "hidden = 0" as written lets SQLite use the
+// partial indexes; `received` is kept as RFC 3339 text in UTC, so text order
+// is time order.
+std::string BoardWhere(const std::optional<ReceivedRange>& range) {
+    return range ? " WHERE hidden = 0 AND received >= ?8 AND received < ?9" : " WHERE hidden = 0";
+}
+
 }  // namespace
 
 void SqliteScoreStore::CloseDatabase::operator()(sqlite3* database) const {
@@ -132,15 +139,9 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
         Prepare("INSERT INTO refused_scores (address, name, score, reason) VALUES (?1, ?2, ?3, ?4)");
     trimRefused = Prepare("DELETE FROM refused_scores WHERE id <= (SELECT MAX(id) FROM refused_scores) - ?1");
     addToCount = Prepare("UPDATE score_count SET total = total + ?1");
-    // "hidden = 0" as written lets SQLite use the partial index.
-    const char* columns = "SELECT id, name, score FROM scores WHERE hidden = 0 ";
-    selectBest = Prepare((std::string(columns) + "ORDER BY score DESC, id ASC LIMIT ?1").c_str());
-    selectBestAfter = Prepare((std::string(columns) + "AND score <= ?1 AND (score < ?1 OR id > ?2)"
-                                                      " ORDER BY score DESC, id ASC LIMIT ?3")
-                                  .c_str());
-    selectAbove = Prepare((std::string(columns) + "AND score >= ?1 AND (score > ?1 OR id < ?2)"
-                                                  " ORDER BY score ASC, id DESC LIMIT ?3")
-                              .c_str());
+    selectBest = Prepare(("SELECT id, name, score, received FROM scores" + BoardWhere(std::nullopt) +
+                          " ORDER BY score DESC, id ASC LIMIT ?3")
+                             .c_str());
     selectCount = Prepare("SELECT total FROM score_count");
     dataVersion = Prepare("PRAGMA data_version");
 }
@@ -283,6 +284,7 @@ std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
                                static_cast<std::size_t>(sqlite3_column_bytes(statement, 1)));
         }
         stored.score = sqlite3_column_int(statement, 2);
+        stored.received = Text(statement, 3);
         scores.push_back(std::move(stored));
     }
     if (status != SQLITE_DONE) {
@@ -295,36 +297,127 @@ std::vector<StoredScore> SqliteScoreStore::Best(const std::optional<ScoreKey>& a
     if (!after) {
         uint64_t version = ChangeCount();
         if (version != top.version || count != top.count) {
-            sqlite3_bind_int64(selectBest.get(), 1, count);
+            sqlite3_bind_int64(selectBest.get(), 3, count);
             top = {version, count, ReadScores(selectBest.get())};
         }
         return top.scores;
     }
-    sqlite3_bind_int(selectBestAfter.get(), 1, after->score);
-    sqlite3_bind_int64(selectBestAfter.get(), 2, after->id);
-    sqlite3_bind_int64(selectBestAfter.get(), 3, count);
-    return ReadScores(selectBestAfter.get());
+    return BoardBest(std::nullopt, after, count);
 }
 
 std::vector<StoredScore> SqliteScoreStore::Above(const ScoreKey& before, int64_t count) {
-    sqlite3_bind_int(selectAbove.get(), 1, before.score);
-    sqlite3_bind_int64(selectAbove.get(), 2, before.id);
-    sqlite3_bind_int64(selectAbove.get(), 3, count);
-    std::vector<StoredScore> scores = ReadScores(selectAbove.get());
+    return BoardAbove(std::nullopt, before, count);
+}
+
+int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
+    return BoardRankStart(std::nullopt, key).before;
+}
+
+sqlite3_stmt* SqliteScoreStore::BoardQuery(const std::string& sql,
+                                           const std::optional<ReceivedRange>& range) {
+    Statement& statement = boardQueries[sql];
+    if (!statement) {
+        statement = Prepare(sql.c_str());
+    }
+    if (range) {
+        sqlite3_bind_text(statement.get(), 8, range->from.data(), static_cast<int>(range->from.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement.get(), 9, range->until.data(), static_cast<int>(range->until.size()),
+                          SQLITE_TRANSIENT);
+    }
+    return statement.get();
+}
+
+int64_t SqliteScoreStore::Number(sqlite3_stmt* statement) {
+    StatementUse use(statement);
+    if (sqlite3_step(statement) != SQLITE_ROW) {
+        Fail("cannot count the scores");
+    }
+    return sqlite3_column_int64(statement, 0);
+}
+
+std::vector<StoredScore> SqliteScoreStore::BoardBest(const std::optional<ReceivedRange>& range,
+                                                     const std::optional<ScoreKey>& after, int64_t count) {
+    sqlite3_stmt* select = BoardQuery("SELECT id, name, score, received FROM scores" + BoardWhere(range) +
+                                          (after ? " AND score <= ?1 AND (score < ?1 OR id > ?2)" : "") +
+                                          " ORDER BY score DESC, id ASC LIMIT ?3",
+                                      range);
+    if (after) {
+        sqlite3_bind_int(select, 1, after->score);
+        sqlite3_bind_int64(select, 2, after->id);
+    }
+    sqlite3_bind_int64(select, 3, count);
+    return ReadScores(select);
+}
+
+std::vector<StoredScore> SqliteScoreStore::BoardAbove(const std::optional<ReceivedRange>& range,
+                                                      const ScoreKey& before, int64_t count) {
+    sqlite3_stmt* select = BoardQuery("SELECT id, name, score, received FROM scores" + BoardWhere(range) +
+                                          " AND score >= ?1 AND (score > ?1 OR id < ?2)"
+                                          " ORDER BY score ASC, id DESC LIMIT ?3",
+                                      range);
+    sqlite3_bind_int(select, 1, before.score);
+    sqlite3_bind_int64(select, 2, before.id);
+    sqlite3_bind_int64(select, 3, count);
+    std::vector<StoredScore> scores = ReadScores(select);
     std::reverse(scores.begin(), scores.end());
     return scores;
 }
 
-int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
-    // Prepared here: only the web page asks, once per page shown.
-    Statement count = Prepare(
-        "SELECT count(*) FROM scores WHERE hidden = 0 AND (score > ?1 OR (score = ?1 AND id < ?2))");
-    sqlite3_bind_int(count.get(), 1, key.score);
-    sqlite3_bind_int64(count.get(), 2, key.id);
-    if (sqlite3_step(count.get()) != SQLITE_ROW) {
-        Fail("cannot count the scores above one");
+int64_t SqliteScoreStore::BoardCount(const std::optional<ReceivedRange>& range) {
+    if (!range) {
+        return Count();
     }
-    return sqlite3_column_int64(count.get(), 0);
+    return Number(BoardQuery("SELECT count(*) FROM scores" + BoardWhere(range), range));
+}
+
+RankStart SqliteScoreStore::BoardRankStart(const std::optional<ReceivedRange>& range, const ScoreKey& first) {
+    sqlite3_stmt* higher =
+        BoardQuery("SELECT count(*) FROM scores" + BoardWhere(range) + " AND score > ?1", range);
+    sqlite3_bind_int(higher, 1, first.score);
+    RankStart start;
+    start.higher = Number(higher);
+    sqlite3_stmt* tied =
+        BoardQuery("SELECT count(*) FROM scores" + BoardWhere(range) + " AND score = ?1 AND id < ?2", range);
+    sqlite3_bind_int(tied, 1, first.score);
+    sqlite3_bind_int64(tied, 2, first.id);
+    start.before = start.higher + Number(tied);
+    return start;
+}
+
+std::optional<std::pair<int32_t, int32_t>> SqliteScoreStore::BoardSpread(
+    const std::optional<ReceivedRange>& range) {
+    sqlite3_stmt* select = BoardQuery("SELECT min(score), max(score) FROM scores" + BoardWhere(range), range);
+    StatementUse use(select);
+    if (sqlite3_step(select) != SQLITE_ROW) {
+        Fail("cannot read the spread of the scores");
+    }
+    if (sqlite3_column_type(select, 0) == SQLITE_NULL) {
+        return std::nullopt;
+    }
+    return std::make_pair(sqlite3_column_int(select, 0), sqlite3_column_int(select, 1));
+}
+
+std::vector<int64_t> SqliteScoreStore::BoardBuckets(const std::optional<ReceivedRange>& range,
+                                                    const ScoreBuckets& buckets) {
+    sqlite3_stmt* select = BoardQuery(
+        "SELECT (score - ?1) / ?2, count(*) FROM scores" + BoardWhere(range) + " AND score >= ?1 GROUP BY 1",
+        range);
+    sqlite3_bind_int64(select, 1, buckets.first);
+    sqlite3_bind_int64(select, 2, buckets.width);
+    StatementUse use(select);
+    std::vector<int64_t> counts(static_cast<std::size_t>(std::max(buckets.count, 0)), 0);
+    int status;
+    while ((status = sqlite3_step(select)) == SQLITE_ROW) {
+        int64_t bucket = sqlite3_column_int64(select, 0);
+        if (bucket >= 0 && bucket < buckets.count) {
+            counts[static_cast<std::size_t>(bucket)] = sqlite3_column_int64(select, 1);
+        }
+    }
+    if (status != SQLITE_DONE) {
+        Fail("cannot count the scores in buckets");
+    }
+    return counts;
 }
 
 uint64_t SqliteScoreStore::ChangeCount() {

@@ -524,10 +524,13 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
         const std::string database = Database();
         const std::string id =
             GetParam() == "sqlite" ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
-        std::string older =
-            "CREATE TABLE scores (id " + id +
-            ", name TEXT NOT NULL, score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
-            "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
+        const std::string received = GetParam() == "sqlite"
+                                         ? "TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))"
+                                         : "TIMESTAMPTZ NOT NULL DEFAULT now()";
+        std::string older = "CREATE TABLE scores (id " + id +
+                            ", name TEXT NOT NULL, score INTEGER NOT NULL, received " + received +
+                            ");"
+                            "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
         if (counted) {
             older +=
                 "CREATE INDEX scores_by_rank ON scores (score DESC, id ASC);"
@@ -752,6 +755,22 @@ struct HeldStore : ScoreStore {
     std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
     int64_t Count() override { return 0; }
     int64_t CountAbove(const ScoreKey&) override { return 0; }
+    std::vector<StoredScore> BoardBest(const std::optional<ReceivedRange>&, const std::optional<ScoreKey>&,
+                                       int64_t) override {
+        return {};
+    }
+    std::vector<StoredScore> BoardAbove(const std::optional<ReceivedRange>&, const ScoreKey&,
+                                        int64_t) override {
+        return {};
+    }
+    int64_t BoardCount(const std::optional<ReceivedRange>&) override { return 0; }
+    RankStart BoardRankStart(const std::optional<ReceivedRange>&, const ScoreKey&) override { return {}; }
+    std::optional<std::pair<int32_t, int32_t>> BoardSpread(const std::optional<ReceivedRange>&) override {
+        return std::nullopt;
+    }
+    std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>&, const ScoreBuckets&) override {
+        return {};
+    }
     void Check() override {}
     uint64_t ChangeCount() override { return 0; }
     void AddRefused(const std::vector<RefusedScore>&) override {}
