@@ -164,12 +164,46 @@ PageRequest ReadPageRequest(std::string_view query) {
     return request;
 }
 
-std::string ReadHistogram(ScoreStore& store, const std::optional<ReceivedRange>& range, ScoreBoard board) {
+std::string ReadHistogram(ScoreStore& store, ScoreBoard board, std::chrono::system_clock::time_point now) {
+    std::optional<ReceivedRange> range = BoardRange(board, now);
     std::optional<std::pair<int32_t, int32_t>> spread = store.BoardSpread(range);
     ScoreBuckets buckets = spread ? ChooseBuckets(spread->first, spread->second) : ChooseBuckets(0, 0);
     std::vector<int64_t> counts =
         spread ? store.BoardBuckets(range, buckets) : std::vector<int64_t>(buckets.count, 0);
     return RenderHistogram(buckets, counts, BoardTitle(board));
+}
+
+std::string HistogramCache::Read(ScoreStore& store, ScoreBoard board,
+                                 std::chrono::system_clock::time_point now) {
+    std::optional<ReceivedRange> range = BoardRange(board, now);
+    std::string key = std::string(BoardName(board)) + (range ? " " + range->period : std::string());
+    auto started = std::chrono::steady_clock::now();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        Counted& counted = boards[key];
+        bool fresh = !counted.svg.empty() && started - counted.when < maxAge;
+        if (fresh || (counted.counting && !counted.svg.empty())) {
+            return counted.svg;
+        }
+        counted.counting = true;
+    }
+    std::string svg;
+    try {
+        svg = ReadHistogram(store, board, now);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        boards[key].counting = false;
+        throw;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    // A new period's boards replace the old ones, which no page asks for again.
+    for (auto board = boards.begin(); board != boards.end();) {
+        board = board->first != key && !board->second.counting && started - board->second.when > maxAge
+                    ? boards.erase(board)
+                    : std::next(board);
+    }
+    boards[key] = {svg, started, false};
+    return svg;
 }
 
 ScorePageView ReadScorePage(ScoreStore& store, std::string_view query,
@@ -202,7 +236,6 @@ ScorePageView ReadScorePage(ScoreStore& store, std::string_view query,
     if (static_cast<int64_t>(view.rows.size()) > ScoresPerPage) {
         view.rows.pop_back();
     }
-    view.histogram = ReadHistogram(store, range, view.board);
     return view;
 }
 

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,14 +48,41 @@ struct PageRequest {
 PageRequest ReadPageRequest(std::string_view query);
 
 // The page a query string asks for, of the board as it stands at `now`, read
-// from `store` with its ranks, number and histogram counted there. A link
+// from `store` with its ranks and number counted there (not its histogram,
+// see HistogramCache). A link
 // that has gone stale (past the end, or above the top) shows the board's
 // first page.
 ScorePageView ReadScorePage(ScoreStore& store, std::string_view query,
                             std::chrono::system_clock::time_point now);
 
-// The histogram of the board holding `range`, counted in `store`.
-std::string ReadHistogram(ScoreStore& store, const std::optional<ReceivedRange>& range, ScoreBoard board);
+// The histogram of `board` as it stands at `now`, counted in `store`.
+std::string ReadHistogram(ScoreStore& store, ScoreBoard board, std::chrono::system_clock::time_point now);
+
+// The boards' histograms, shared by the reader threads. Counting a board in
+// buckets reads every score on it, far too slow for each page view at a
+// million scores, so each board (each week, each day) is counted again at
+// most once per `maxAge`; until then, and while one reader counts, the page
+// shows the last count. A picture of the spread may lag a few seconds, the
+// list never does.
+class HistogramCache {
+  public:
+    explicit HistogramCache(std::chrono::steady_clock::duration maxAge) : maxAge(maxAge) {}
+    HistogramCache(const HistogramCache&) = delete;
+    HistogramCache& operator=(const HistogramCache&) = delete;
+
+    std::string Read(ScoreStore& store, ScoreBoard board, std::chrono::system_clock::time_point now);
+
+  private:
+    struct Counted {
+        std::string svg;
+        std::chrono::steady_clock::time_point when;
+        bool counting = false;
+    };
+
+    const std::chrono::steady_clock::duration maxAge;
+    std::mutex mutex;
+    std::map<std::string, Counted> boards;  // by board and period
+};
 
 std::string HtmlEscape(std::string_view text);
 

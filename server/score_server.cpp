@@ -45,6 +45,9 @@ constexpr const char* ContentSecurityPolicy =
     "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; base-uri 'none'; "
     "form-action 'none'; frame-ancestors 'none'";
 
+// How long the scores page may show a board's histogram before it is counted again.
+constexpr std::chrono::seconds HistogramMaxAge{5};
+
 // How long a stop waits for the database before it abandons what is left.
 constexpr std::chrono::milliseconds StopGrace{1500};
 
@@ -55,10 +58,11 @@ class Session;
 // thread: no locks, and no call that can wait for the database.
 class Server {
   public:
-    Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, ScoreWriter& writer,
-           StopGuard& stopGuard)
+    Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, HistogramCache& histograms,
+           ScoreWriter& writer, StopGuard& stopGuard)
         : options(options),
           reader(reader),
+          histograms(histograms),
           writer(writer),
           acceptor(io),
           retryTimer(io),
@@ -84,6 +88,8 @@ class Server {
     const ServerOptions& options;
     // Reads never wait behind the writer: they have connections of their own.
     ScoreReader& reader;
+    // Used on the reader threads.
+    HistogramCache& histograms;
     ScoreWriter& writer;
     std::unordered_set<Session*> sessions;
     std::map<net::ip::address, std::size_t> connectionsFrom;
@@ -835,8 +841,10 @@ int RunScoreServer(const ServerOptions& options) {
             std::make_unique<ScoreWriter>(std::move(writerStore), MostScoreRecords,
                                           [](const std::string& problem) { Log("-", "error", problem); });
         writing = writer.get();
+        // Before the reader, whose threads use it until they are joined.
+        HistogramCache histograms(HistogramMaxAge);
         ScoreReader reader(std::move(readerStores), options.readQueueLimit);
-        Server server(io, options, reader, *writer, stopGuard);
+        Server server(io, options, reader, histograms, *writer, stopGuard);
         std::string error = server.Open();
         if (!error.empty()) {
             std::fprintf(stderr, "quorvel-scores: %s\n", error.c_str());

@@ -562,6 +562,23 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
 }
 
 // A file deleted under the store: what it would store is refused.
+// A board's histogram is counted again only once it is older than allowed;
+// each board has its own.
+TEST(HistogramCache, CountsABoardAgainOnlyWhenOld) {
+    std::filesystem::remove_all("histograms");
+    std::filesystem::create_directory("histograms");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore("histograms/scores.db");
+    store->AddAll({{"a", 10}});
+    auto now = std::chrono::system_clock::now();
+    HistogramCache kept(std::chrono::hours(1)), fresh(std::chrono::seconds(0));
+    const std::string first = kept.Read(*store, ScoreBoard::All, now);
+    EXPECT_NE(first.find(">10: 1 score</title>"), std::string::npos) << first;
+    store->AddAll({{"b", 10}});
+    EXPECT_EQ(kept.Read(*store, ScoreBoard::All, now), first);
+    EXPECT_NE(fresh.Read(*store, ScoreBoard::All, now).find(">10: 2 scores</title>"), std::string::npos);
+    EXPECT_NE(kept.Read(*store, ScoreBoard::Day, now).find(">10: 2 scores</title>"), std::string::npos);
+}
+
 TEST(SqliteStore, RefusesStoresOnceItsFileIsGone) {
     std::filesystem::remove_all("gone");
     std::filesystem::create_directory("gone");
