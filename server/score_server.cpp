@@ -450,10 +450,13 @@ class Session : public std::enable_shared_from_this<Session> {
     void AnswerScores(std::string query, unsigned version) {
         // The page, rendered on the reader's thread; empty with the error when it could not be read.
         AskReader<std::pair<std::string, std::string>>(
-            [query](ScoreStore& store) -> std::pair<std::string, std::string> {
+            [query,
+             histograms = &server.histograms](ScoreStore& store) -> std::pair<std::string, std::string> {
                 try {
-                    return {RenderScorePage(ReadScorePage(store, query, std::chrono::system_clock::now())),
-                            {}};
+                    auto now = std::chrono::system_clock::now();
+                    ScorePageView view = ReadScorePage(store, query, now);
+                    view.histogram = histograms->Read(store, view.board, now);
+                    return {RenderScorePage(view), {}};
                 } catch (const std::exception& error) {
                     return {{}, error.what()};
                 }
