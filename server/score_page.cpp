@@ -197,10 +197,10 @@ std::string HistogramCache::Read(ScoreStore& store, ScoreBoard board,
     }
     std::lock_guard<std::mutex> lock(mutex);
     // A new period's boards replace the old ones, which no page asks for again.
-    for (auto board = boards.begin(); board != boards.end();) {
-        board = board->first != key && !board->second.counting && started - board->second.when > maxAge
-                    ? boards.erase(board)
-                    : std::next(board);
+    for (auto entry = boards.begin(); entry != boards.end();) {
+        entry = entry->first != key && !entry->second.counting && started - entry->second.when > maxAge
+                    ? boards.erase(entry)
+                    : std::next(entry);
     }
     boards[key] = {svg, started, false};
     return svg;
