@@ -578,10 +578,11 @@ TEST_P(Store, TakesTheOperatorsCommandsWhileServing) {
     EXPECT_EQ(run("backup " + folder + "/copy.db").substr(0, 2), GetParam() == "sqlite" ? "0|" : "1|");
 }
 
-// Today's server's database, and one from before the counter, each get the
-// new column, the counter and the tables, from instances starting at once.
+// Databases of three older servers (before the counter, with it, with
+// moderation) each get what the newer one needs, from instances starting at
+// once, every score kept and on its boards.
 TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
-    for (bool counted : {false, true}) {
+    for (int age : {2, 1, 0}) {
         const std::string database = Database();
         const std::string id =
             GetParam() == "sqlite" ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
@@ -592,13 +593,18 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
                             ", name TEXT NOT NULL, score INTEGER NOT NULL, received " + received +
                             ");"
                             "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
-        if (counted) {
+        if (age < 2) {
             older +=
                 "CREATE INDEX scores_by_rank ON scores (score DESC, id ASC);"
                 "CREATE TABLE score_count (" +
                 std::string(GetParam() == "sqlite" ? "only" : "id") +
                 " INTEGER PRIMARY KEY, total BIGINT NOT NULL);"
                 "INSERT INTO score_count VALUES (1, 3);";
+        }
+        if (age < 1) {
+            older +=
+                "ALTER TABLE scores ADD COLUMN hidden SMALLINT NOT NULL DEFAULT 0;"
+                "CREATE INDEX scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0;";
         }
         RunSql(database, older);
         std::vector<std::thread> starts;
@@ -610,8 +616,17 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
         }
         std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
         EXPECT_TRUE(store->Ban("a"));
-        EXPECT_EQ(store->Count(), 5) << counted;
-        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "c 4|c 4|c 4|c 4|b 2") << counted;
+        EXPECT_EQ(store->Count(), 5) << age;
+        std::vector<StoredScore> best = store->Best(std::nullopt, 15);
+        EXPECT_EQ(Joined(best), "c 4|c 4|c 4|c 4|b 2") << age;
+        EXPECT_TRUE(
+            std::regex_match(best.back().received, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
+            << best.back().received;
+        for (ScoreBoard board : {ScoreBoard::All, ScoreBoard::Week, ScoreBoard::Day}) {
+            std::optional<ReceivedRange> range = BoardRange(board, std::chrono::system_clock::now());
+            EXPECT_EQ(store->BoardBuckets(range, {0, 5, 1}), std::vector<int64_t>{5})
+                << age << BoardName(board);
+        }
     }
 }
 
