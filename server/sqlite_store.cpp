@@ -33,9 +33,10 @@ class StatementUse {
 // Tallies count the shown scores of each board by blocks of scores, so that
 // a rank deep in a million scores costs a few dozen row reads instead of a
 // walk of the index up to it. A block at shift s holds the scores with equal
-// score >> s; the finest blocks hold 256 scores, each coarser one sixteen of
-// the finer.
-constexpr int FinestShift = 8, ShiftStep = 4, CoarsestShift = 32;
+// score >> s; the finest blocks hold 256 scores, each coarser one 256 of
+// the finer: four levels, few enough that a stored score costs the writer
+// little, a count then summing at most 255 blocks a level.
+constexpr int FinestShift = 8, ShiftStep = 8, CoarsestShift = 32;
 
 // The boards that keep a tally and an index of their own: all time, one UTC
 // day ("d2026-12-09") and one ISO week by its Monday ("w2026-12-07"). The
@@ -178,11 +179,14 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     commit = Prepare("COMMIT");
     rollback = Prepare("ROLLBACK");
     // IMMEDIATE takes the write lock first, so instances starting at once
-    // create or extend the tables one after the other.
+    // create or extend the tables one after the other. Extending a large
+    // database (its indexes, its tallies) takes seconds, which the others wait out.
+    sqlite3_busy_timeout(db.get(), 120000);
     Transaction("cannot create the score tables", [this] {
         CreateTables();
         return 0;
     });
+    sqlite3_busy_timeout(db.get(), 5000);
     struct stat opened_file {};
     if (stat(path.c_str(), &opened_file) != 0) {
         throw std::runtime_error("the score database file vanished while it was opened");
@@ -294,12 +298,20 @@ void SqliteScoreStore::CreateTally() {
     Execute(("CREATE TRIGGER score_tally_update AFTER UPDATE OF score, received, hidden ON scores BEGIN " +
              count("old", "-1") + count("new", "1") + " END")
                 .c_str());
-    // The scores already stored, counted once.
+    // The scores already stored, counted once at the finest shift; each
+    // coarser level sums the one below.
     for (const char* period : PeriodOfRow) {
         std::string of = ForRow(period, "scores");
-        Execute(("INSERT INTO score_tally (period, shift, block, shown) SELECT " + of +
-                 ", shift, score >> shift, count(*) FROM scores, score_tally_shifts WHERE hidden = 0 AND " +
-                 of + " IS NOT NULL GROUP BY 1, 2, 3")
+        Execute(("INSERT INTO score_tally (period, shift, block, shown) SELECT " + of + ", " +
+                 std::to_string(FinestShift) + ", score >> " + std::to_string(FinestShift) +
+                 ", count(*) FROM scores WHERE hidden = 0 AND " + of + " IS NOT NULL GROUP BY 1, 3")
+                    .c_str());
+    }
+    for (int shift = FinestShift + ShiftStep; shift <= CoarsestShift; shift += ShiftStep) {
+        Execute(("INSERT INTO score_tally (period, shift, block, shown) SELECT period, " +
+                 std::to_string(shift) + ", block >> " + std::to_string(ShiftStep) +
+                 ", sum(shown) FROM score_tally WHERE shift = " + std::to_string(shift - ShiftStep) +
+                 " GROUP BY 1, 3")
                     .c_str());
     }
 }
