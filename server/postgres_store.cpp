@@ -149,6 +149,8 @@ PostgresScoreStore::PostgresScoreStore(const std::string& address, std::chrono::
                 "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id ASC);"
                 "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden "
                 "= 0;"
+                // The week's and the day's boards read a range of arrival times.
+                "CREATE INDEX IF NOT EXISTS scores_shown_by_received ON scores (received) WHERE hidden = 0;"
                 "CREATE TABLE IF NOT EXISTS score_count ("
                 " id INTEGER PRIMARY KEY CHECK (id = 1),"
                 " total BIGINT NOT NULL);"

@@ -75,9 +75,14 @@ class SqliteScoreStore : public ScoreStore {
     static std::string Text(sqlite3_stmt* statement, int column);
     Statement Prepare(const char* sql);
     std::vector<StoredScore> ReadScores(sqlite3_stmt* statement);
-    // A board's query, prepared once per connection, with the range's bounds
-    // bound to ?8 and ?9 when it has one (the query's WHERE names them).
-    sqlite3_stmt* BoardQuery(const std::string& sql, const std::optional<ReceivedRange>& range);
+    struct Board;
+    // A board's query, prepared once per connection, with its range bound
+    // where Board::Where names it.
+    sqlite3_stmt* BoardQuery(const std::string& sql, const Board& board);
+    // How many of the board's scores are higher than `score`.
+    int64_t CountHigher(const Board& board, int64_t score);
+    // The tallies behind CountHigher, and the triggers that keep them.
+    void CreateTally();
     // The one number a counting query answers.
     int64_t Number(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);

@@ -321,6 +321,18 @@ class Store : public ::testing::TestWithParam<std::string> {
         std::filesystem::create_directory(folder);
         return folder + "/scores.db";
     }
+    // Runs `sql` on the database as another program would.
+    void RunSql(const std::string& database, const std::string& sql) {
+        if (GetParam() == "sqlite") {
+            sqlite3* db = nullptr;
+            sqlite3_open(database.c_str(), &db);
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
+            sqlite3_close(db);
+        } else {
+            ASSERT_EQ(std::system(("psql -qX '" + database + "' -c \"" + sql + "\"").c_str()), 0);
+        }
+    }
 };
 INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& backend) { return backend.param; });
@@ -364,6 +376,71 @@ TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
     }
     EXPECT_EQ(OpenScoreStore(database)->Count(), 2505);
     EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
+}
+
+// Each board holds the shown scores received in its range, start included,
+// end excluded, ranked and paged as the all-time board; arrival times read
+// back to the millisecond in RFC 3339.
+TEST_P(Store, SortsScoresOntoBoardsByArrival) {
+    const std::string database = Database();
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    store->AddAll({{"a", 50}, {"b", 40}, {"c", 40}, {"d", 30}, {"e", 35}, {"f", 99}, {"g", 20}});
+    std::string sql;
+    for (const char* set :
+         {"a:2026-12-06T23:59:59.999", "b:2026-12-07T00:00:00.000", "c:2026-12-09T12:00:00.000",
+          "d:2026-12-09T23:59:59.999", "e:2026-12-10T00:00:00.000", "f:2026-12-09T10:00:00.000",
+          "g:2026-12-14T00:00:00.000"}) {
+        sql += "UPDATE scores SET received = '" + std::string(set + 2) + "Z' WHERE name = '" + set[0] + "';";
+    }
+    RunSql(database, sql);
+    EXPECT_TRUE(store->SetHidden(store->Best(std::nullopt, 1)[0].id, true));
+    const ReceivedRange week{"2026-12-07T00:00:00.000Z", "2026-12-14T00:00:00.000Z", "2026-W50"};
+    const struct {
+        std::optional<ReceivedRange> range;
+        std::string best;
+        std::optional<std::pair<int32_t, int32_t>> spread;
+        std::vector<int64_t> buckets;  // of 20-29, 30-39, 40-49, 50-59
+    } boards[] = {
+        {std::nullopt, "a 50|b 40|c 40|e 35|d 30|g 20", {{20, 50}}, {1, 2, 2, 1}},
+        {week, "b 40|c 40|e 35|d 30", {{30, 40}}, {0, 2, 2, 0}},
+        {{{"2026-12-09T00:00:00.000Z", "2026-12-10T00:00:00.000Z", "2026-12-09"}},
+         "c 40|d 30",
+         {{30, 40}},
+         {0, 1, 1, 0}},
+        {{{"2027-01-01T00:00:00.000Z", "2027-01-02T00:00:00.000Z", "2027-01-01"}},
+         "",
+         std::nullopt,
+         {0, 0, 0, 0}},
+    };
+    for (const auto& board : boards) {
+        const std::string period = board.range ? board.range->period : "all";
+        std::vector<StoredScore> all = store->BoardBest(board.range, std::nullopt, 10);
+        EXPECT_EQ(Joined(all), board.best) << period;
+        EXPECT_EQ(store->BoardCount(board.range), static_cast<int64_t>(all.size())) << period;
+        EXPECT_EQ(store->BoardSpread(board.range), board.spread) << period;
+        EXPECT_EQ(store->BoardBuckets(board.range, {20, 10, 4}), board.buckets) << period;
+        // Paged two at a time, each page's ranks from its own counts.
+        std::vector<int64_t> ranks;
+        std::vector<StoredScore> page = store->BoardBest(board.range, std::nullopt, 2);
+        for (; !page.empty(); page = store->BoardBest(board.range, page.back().Key(), 2)) {
+            EXPECT_EQ(Joined(store->BoardAbove(board.range, page[0].Key(), 10)),
+                      Joined({all.begin(), all.begin() + static_cast<long>(ranks.size())}))
+                << period;
+            for (int64_t rank : SharedRanks(page, store->BoardRankStart(board.range, page[0].Key()))) {
+                ranks.push_back(rank);
+            }
+        }
+        EXPECT_EQ(ranks.size(), all.size()) << period;
+        if (!board.range) {
+            EXPECT_EQ(ranks, (std::vector<int64_t>{1, 2, 2, 4, 5, 6}));
+            EXPECT_EQ(all[0].received, "2026-12-06T23:59:59.999Z");
+            EXPECT_EQ(all[1].received, "2026-12-07T00:00:00.000Z");
+        } else if (board.range->period == "2026-W50") {
+            EXPECT_EQ(ranks, (std::vector<int64_t>{1, 1, 3, 4}));
+        }
+    }
+    // Scores outside every bucket are left out, not heaped on the last one.
+    EXPECT_EQ(store->BoardBuckets(week, {31, 5, 1}), (std::vector<int64_t>{1}));
 }
 
 // The query of the page's link marked `rel`; empty when it has none.
@@ -517,10 +594,11 @@ TEST_P(Store, TakesTheOperatorsCommandsWhileServing) {
     EXPECT_EQ(run("backup " + folder + "/copy.db").substr(0, 2), GetParam() == "sqlite" ? "0|" : "1|");
 }
 
-// Today's server's database, and one from before the counter, each get the
-// new column, the counter and the tables, from instances starting at once.
+// Databases of three older servers (before the counter, with it, with
+// moderation) each get what the newer one needs, from instances starting at
+// once, every score kept and on its boards.
 TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
-    for (bool counted : {false, true}) {
+    for (int age : {2, 1, 0}) {
         const std::string database = Database();
         const std::string id =
             GetParam() == "sqlite" ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
@@ -531,7 +609,7 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
                             ", name TEXT NOT NULL, score INTEGER NOT NULL, received " + received +
                             ");"
                             "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
-        if (counted) {
+        if (age < 2) {
             older +=
                 "CREATE INDEX scores_by_rank ON scores (score DESC, id ASC);"
                 "CREATE TABLE score_count (" +
@@ -539,14 +617,12 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
                 " INTEGER PRIMARY KEY, total BIGINT NOT NULL);"
                 "INSERT INTO score_count VALUES (1, 3);";
         }
-        if (GetParam() == "sqlite") {
-            sqlite3* db = nullptr;
-            sqlite3_open(database.c_str(), &db);
-            ASSERT_EQ(sqlite3_exec(db, older.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(db);
-        } else {
-            ASSERT_EQ(std::system(("psql -qX '" + database + "' -c \"" + older + "\"").c_str()), 0);
+        if (age < 1) {
+            older +=
+                "ALTER TABLE scores ADD COLUMN hidden SMALLINT NOT NULL DEFAULT 0;"
+                "CREATE INDEX scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0;";
         }
+        RunSql(database, older);
         std::vector<std::thread> starts;
         for (int i = 0; i < 4; ++i) {
             starts.emplace_back([&] { EXPECT_NO_THROW(OpenScoreStore(database)->AddAll({{"c", 4}})); });
@@ -556,8 +632,17 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
         }
         std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
         EXPECT_TRUE(store->Ban("a"));
-        EXPECT_EQ(store->Count(), 5) << counted;
-        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "c 4|c 4|c 4|c 4|b 2") << counted;
+        EXPECT_EQ(store->Count(), 5) << age;
+        std::vector<StoredScore> best = store->Best(std::nullopt, 15);
+        EXPECT_EQ(Joined(best), "c 4|c 4|c 4|c 4|b 2") << age;
+        EXPECT_TRUE(
+            std::regex_match(best.back().received, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
+            << best.back().received;
+        for (ScoreBoard board : {ScoreBoard::All, ScoreBoard::Week, ScoreBoard::Day}) {
+            std::optional<ReceivedRange> range = BoardRange(board, std::chrono::system_clock::now());
+            EXPECT_EQ(store->BoardBuckets(range, {0, 5, 1}), std::vector<int64_t>{5})
+                << age << BoardName(board);
+        }
     }
 }
 
