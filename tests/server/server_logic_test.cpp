@@ -185,6 +185,8 @@ TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     html = RenderScorePage(view);
     EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
+    view.start = {1, 1};  // a single score above: the page before holds it
+    EXPECT_NE(RenderScorePage(view).find("rel=\"prev\""), std::string::npos);
     EXPECT_NE(RenderScorePage(ScorePageView()).find("No scores yet"), std::string::npos);
 }
 
@@ -658,6 +660,7 @@ TEST(HistogramCache, CountsABoardAgainOnlyWhenOld) {
     HistogramCache kept(std::chrono::hours(1)), fresh(std::chrono::seconds(0));
     const std::string first = kept.Read(*store, ScoreBoard::All, now);
     EXPECT_NE(first.find(">10: 1 score</title>"), std::string::npos) << first;
+    EXPECT_EQ(fresh.Read(*store, ScoreBoard::All, now), first);
     store->AddAll({{"b", 10}});
     EXPECT_EQ(kept.Read(*store, ScoreBoard::All, now), first);
     EXPECT_NE(fresh.Read(*store, ScoreBoard::All, now).find(">10: 2 scores</title>"), std::string::npos);
