@@ -232,9 +232,8 @@ void SqliteScoreStore::CreateTables() {
         "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0");
     // Each board's order, for its pages and its lowest and highest score.
     Execute(
-        "CREATE INDEX IF NOT EXISTS scores_shown_by_day ON scores (substr(received, 1, 10), score DESC, id "
-        "ASC)"
-        " WHERE hidden = 0");
+        "CREATE INDEX IF NOT EXISTS scores_shown_by_day"
+        " ON scores (substr(received, 1, 10), score DESC, id ASC) WHERE hidden = 0");
     Execute(
         "CREATE INDEX IF NOT EXISTS scores_shown_by_week"
         " ON scores (date(received, '-6 days', 'weekday 1'), score DESC, id ASC) WHERE hidden = 0");
