@@ -21,7 +21,10 @@ constexpr int64_t MostRefusedKept = 10000;
 // moderation commands open their own, also while servers run. Both back ends
 // keep the same schema: table scores (id, name, score, received, hidden) with
 // an index on (score DESC, id ASC), table score_count holding the total of
-// scores shown, the names banned and the refused scores.
+// scores shown, the names banned and the refused scores. SQLite adds an
+// index per board's order and tallies by blocks of scores (kept by triggers)
+// that count a board's ranks without walking it; PostgreSQL an index on
+// `received`.
 class ScoreStore {
   public:
     virtual ~ScoreStore() = default;

@@ -31,11 +31,10 @@ class StatementUse {
 };
 
 // Tallies count the shown scores of each board by blocks of scores, so that
-// a rank deep in a million scores costs a few dozen row reads instead of a
-// walk of the index up to it. A block at shift s holds the scores with equal
-// score >> s; the finest blocks hold 256 scores, each coarser one 256 of
-// the finer: four levels, few enough that a stored score costs the writer
-// little, a count then summing at most 255 blocks a level.
+// a rank deep in a million scores costs at most about a thousand tally rows
+// and one block's scores instead of a walk of the index up to it. A block at shift s holds the scores with
+// equal score >> s; the finest blocks hold 256 scores, each coarser one 256 of the finer: four levels, few
+// enough that a stored score costs the writer little, a count then summing at most 255 blocks a level.
 constexpr int FinestShift = 8, ShiftStep = 8, CoarsestShift = 32;
 
 // The boards that keep a tally and an index of their own: all time, one UTC
@@ -232,9 +231,8 @@ void SqliteScoreStore::CreateTables() {
         "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0");
     // Each board's order, for its pages and its lowest and highest score.
     Execute(
-        "CREATE INDEX IF NOT EXISTS scores_shown_by_day ON scores (substr(received, 1, 10), score DESC, id "
-        "ASC)"
-        " WHERE hidden = 0");
+        "CREATE INDEX IF NOT EXISTS scores_shown_by_day"
+        " ON scores (substr(received, 1, 10), score DESC, id ASC) WHERE hidden = 0");
     Execute(
         "CREATE INDEX IF NOT EXISTS scores_shown_by_week"
         " ON scores (date(received, '-6 days', 'weekday 1'), score DESC, id ASC) WHERE hidden = 0");

@@ -386,7 +386,10 @@ TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
 TEST_P(Store, SortsScoresOntoBoardsByArrival) {
     const std::string database = Database();
     std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
-    store->AddAll({{"a", 50}, {"b", 40}, {"c", 40}, {"d", 30}, {"e", 35}, {"f", 99}, {"g", 20}});
+    // Scores far apart, below zero and on a block's edge, so that a count
+    // crosses blocks of every size.
+    store->AddAll(
+        {{"a", 20000000}, {"b", 40000}, {"c", 40000}, {"d", 0}, {"e", 35000}, {"f", 99999999}, {"g", -20}});
     std::string sql;
     for (const char* set :
          {"a:2026-12-06T23:59:59.999", "b:2026-12-07T00:00:00.000", "c:2026-12-09T12:00:00.000",
@@ -401,18 +404,22 @@ TEST_P(Store, SortsScoresOntoBoardsByArrival) {
         std::optional<ReceivedRange> range;
         std::string best;
         std::optional<std::pair<int32_t, int32_t>> spread;
-        std::vector<int64_t> buckets;  // of 20-29, 30-39, 40-49, 50-59
+        std::vector<int64_t> buckets;  // of -100 to 9899, ... 39900 to 49899
     } boards[] = {
-        {std::nullopt, "a 50|b 40|c 40|e 35|d 30|g 20", {{20, 50}}, {1, 2, 2, 1}},
-        {week, "b 40|c 40|e 35|d 30", {{30, 40}}, {0, 2, 2, 0}},
+        {std::nullopt, "a 20000000|b 40000|c 40000|e 35000|d 0|g -20", {{-20, 20000000}}, {2, 0, 0, 1, 2}},
+        {week, "b 40000|c 40000|e 35000|d 0", {{0, 40000}}, {1, 0, 0, 1, 2}},
         {{{"2026-12-09T00:00:00.000Z", "2026-12-10T00:00:00.000Z", "2026-12-09"}},
-         "c 40|d 30",
-         {{30, 40}},
-         {0, 1, 1, 0}},
+         "c 40000|d 0",
+         {{0, 40000}},
+         {1, 0, 0, 0, 1}},
         {{{"2027-01-01T00:00:00.000Z", "2027-01-02T00:00:00.000Z", "2027-01-01"}},
          "",
          std::nullopt,
-         {0, 0, 0, 0}},
+         {0, 0, 0, 0, 0}},
+        {{{"2026-12-09T00:00:00.000Z", "2026-12-09T23:59:59.999Z", "part"}},
+         "c 40000",
+         {{40000, 40000}},
+         {0, 0, 0, 0, 1}},
     };
     for (const auto& board : boards) {
         const std::string period = board.range ? board.range->period : "all";
@@ -420,7 +427,7 @@ TEST_P(Store, SortsScoresOntoBoardsByArrival) {
         EXPECT_EQ(Joined(all), board.best) << period;
         EXPECT_EQ(store->BoardCount(board.range), static_cast<int64_t>(all.size())) << period;
         EXPECT_EQ(store->BoardSpread(board.range), board.spread) << period;
-        EXPECT_EQ(store->BoardBuckets(board.range, {20, 10, 4}), board.buckets) << period;
+        EXPECT_EQ(store->BoardBuckets(board.range, {-100, 10000, 5}), board.buckets) << period;
         // Paged two at a time, each page's ranks from its own counts.
         std::vector<int64_t> ranks;
         std::vector<StoredScore> page = store->BoardBest(board.range, std::nullopt, 2);
@@ -442,7 +449,7 @@ TEST_P(Store, SortsScoresOntoBoardsByArrival) {
         }
     }
     // Scores outside every bucket are left out, not heaped on the last one.
-    EXPECT_EQ(store->BoardBuckets(week, {31, 5, 1}), (std::vector<int64_t>{1}));
+    EXPECT_EQ(store->BoardBuckets(week, {35000, 5000, 1}), (std::vector<int64_t>{1}));
 }
 
 // The query of the page's link marked `rel`; empty when it has none.
