@@ -24,7 +24,7 @@ constexpr const char* Channel = "quorvel_scores";
 // Creating an index on a large table at the first start after an upgrade
 // takes longer than any one call of a running server may.
 constexpr std::chrono::seconds SchemaDeadline{30};
-constexpr const char* ReceivedText =
+constexpr const char* ReceivedColumn =
     "to_char(received AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
 
 // libpq's message on one line, as the server's log wants it.
@@ -63,6 +63,22 @@ std::string ArrayLiteral(const std::set<std::string>& elements) {
     }
     return literal + "}";
 }
+
+// Which scores a board holds; the range's bounds are added to `parameters`.
+// "hidden = 0" as written lets the planner use the partial indexes.
+std::string BoardWhere(const std::optional<ReceivedRange>& range, std::vector<std::string>& parameters) {
+    if (!range) {
+        return " WHERE hidden = 0";
+    }
+    parameters.push_back(range->from);
+    parameters.push_back(range->until);
+    std::string from = std::to_string(parameters.size() - 1), until = std::to_string(parameters.size());
+    return " WHERE hidden = 0 AND received >= $" + from + "::timestamptz AND received < $" + until +
+           "::timestamptz";
+}
+
+// The columns of a board's rows, `received` as RFC 3339 text in UTC.
+const std::string BoardColumns = std::string("SELECT id, name, score, ") + ReceivedColumn + " FROM scores";
 
 }  // namespace
 
@@ -133,6 +149,8 @@ PostgresScoreStore::PostgresScoreStore(const std::string& address, std::chrono::
                 "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id ASC);"
                 "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden "
                 "= 0;"
+                // The week's and the day's boards read a range of arrival times.
+                "CREATE INDEX IF NOT EXISTS scores_shown_by_received ON scores (received) WHERE hidden = 0;"
                 "CREATE TABLE IF NOT EXISTS score_count ("
                 " id INTEGER PRIMARY KEY CHECK (id = 1),"
                 " total BIGINT NOT NULL);"
@@ -498,36 +516,99 @@ std::vector<StoredScore> PostgresScoreStore::ReadScores(const Result& result) {
         stored.id = std::stoll(PQgetvalue(result.get(), row, 0));
         stored.name = PQgetvalue(result.get(), row, 1);
         stored.score = static_cast<int32_t>(std::stol(PQgetvalue(result.get(), row, 2)));
+        stored.received = PQgetvalue(result.get(), row, 3);
         scores.push_back(std::move(stored));
     }
     return scores;
 }
 
 std::vector<StoredScore> PostgresScoreStore::Best(const std::optional<ScoreKey>& after, int64_t count) {
-    // "hidden = 0" as written lets the planner use the partial index.
-    const std::string columns = "SELECT id, name, score FROM scores WHERE hidden = 0 ";
     if (!after) {
         // A game's fetch costs no round trip while nothing changed.
         uint64_t version = ChangeCount();
         if (version != top.version || count != top.count) {
-            std::vector<StoredScore> scores =
-                ReadScores(Read(columns + "ORDER BY score DESC, id ASC LIMIT $1", {std::to_string(count)}));
-            top = {version, count, std::move(scores)};
+            top = {version, count, BoardBest(std::nullopt, std::nullopt, count)};
         }
         return top.scores;
     }
-    return ReadScores(
-        Read(columns + "AND score <= $1 AND (score < $1 OR id > $2) ORDER BY score DESC, id ASC LIMIT $3",
-             {std::to_string(after->score), std::to_string(after->id), std::to_string(count)}));
+    return BoardBest(std::nullopt, after, count);
 }
 
 std::vector<StoredScore> PostgresScoreStore::Above(const ScoreKey& before, int64_t count) {
+    return BoardAbove(std::nullopt, before, count);
+}
+
+std::vector<StoredScore> PostgresScoreStore::BoardBest(const std::optional<ReceivedRange>& range,
+                                                       const std::optional<ScoreKey>& after, int64_t count) {
+    std::vector<std::string> parameters{std::to_string(count)};
+    std::string sql = BoardColumns + BoardWhere(range, parameters);
+    if (after) {
+        parameters.push_back(std::to_string(after->score));
+        parameters.push_back(std::to_string(after->id));
+        std::string score = std::to_string(parameters.size() - 1), id = std::to_string(parameters.size());
+        sql += " AND score <= $" + score + " AND (score < $" + score + " OR id > $" + id + ")";
+    }
+    return ReadScores(Read(sql + " ORDER BY score DESC, id ASC LIMIT $1", parameters));
+}
+
+std::vector<StoredScore> PostgresScoreStore::BoardAbove(const std::optional<ReceivedRange>& range,
+                                                        const ScoreKey& before, int64_t count) {
+    std::vector<std::string> parameters{std::to_string(count), std::to_string(before.score),
+                                        std::to_string(before.id)};
     std::vector<StoredScore> scores = ReadScores(
-        Read("SELECT id, name, score FROM scores WHERE hidden = 0 AND score >= $1 AND (score > $1 OR id < $2)"
-             " ORDER BY score ASC, id DESC LIMIT $3",
-             {std::to_string(before.score), std::to_string(before.id), std::to_string(count)}));
+        Read(BoardColumns + BoardWhere(range, parameters) +
+                 " AND score >= $2 AND (score > $2 OR id < $3) ORDER BY score ASC, id DESC LIMIT $1",
+             parameters));
     std::reverse(scores.begin(), scores.end());
     return scores;
+}
+
+int64_t PostgresScoreStore::BoardCount(const std::optional<ReceivedRange>& range) {
+    if (!range) {
+        return Count();
+    }
+    std::vector<std::string> parameters;
+    Result result = Read("SELECT count(*) FROM scores" + BoardWhere(range, parameters), parameters);
+    return std::stoll(PQgetvalue(result.get(), 0, 0));
+}
+
+RankStart PostgresScoreStore::BoardRankStart(const std::optional<ReceivedRange>& range,
+                                             const ScoreKey& first) {
+    std::vector<std::string> parameters{std::to_string(first.score), std::to_string(first.id)};
+    Result result = Read(
+        "SELECT count(*) FILTER (WHERE score > $1 OR id < $2), count(*) FILTER (WHERE score > $1)"
+        " FROM scores" +
+            BoardWhere(range, parameters) + " AND score >= $1",
+        parameters);
+    return {std::stoll(PQgetvalue(result.get(), 0, 0)), std::stoll(PQgetvalue(result.get(), 0, 1))};
+}
+
+std::optional<std::pair<int32_t, int32_t>> PostgresScoreStore::BoardSpread(
+    const std::optional<ReceivedRange>& range) {
+    std::vector<std::string> parameters;
+    Result result =
+        Read("SELECT min(score), max(score) FROM scores" + BoardWhere(range, parameters), parameters);
+    if (PQgetisnull(result.get(), 0, 0)) {
+        return std::nullopt;
+    }
+    return std::make_pair(static_cast<int32_t>(std::stol(PQgetvalue(result.get(), 0, 0))),
+                          static_cast<int32_t>(std::stol(PQgetvalue(result.get(), 0, 1))));
+}
+
+std::vector<int64_t> PostgresScoreStore::BoardBuckets(const std::optional<ReceivedRange>& range,
+                                                      const ScoreBuckets& buckets) {
+    std::vector<std::string> parameters{std::to_string(buckets.first), std::to_string(buckets.width)};
+    Result result = Read("SELECT (score - $1::bigint) / $2::bigint, count(*) FROM scores" +
+                             BoardWhere(range, parameters) + " AND score >= $1::bigint GROUP BY 1",
+                         parameters);
+    std::vector<int64_t> counts(static_cast<std::size_t>(std::max(buckets.count, 0)), 0);
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+        int64_t bucket = std::stoll(PQgetvalue(result.get(), row, 0));
+        if (bucket >= 0 && bucket < buckets.count) {
+            counts[static_cast<std::size_t>(bucket)] = std::stoll(PQgetvalue(result.get(), row, 1));
+        }
+    }
+    return counts;
 }
 
 int64_t PostgresScoreStore::Count() {
@@ -539,10 +620,7 @@ int64_t PostgresScoreStore::Count() {
 }
 
 int64_t PostgresScoreStore::CountAbove(const ScoreKey& key) {
-    Result result =
-        Read("SELECT count(*) FROM scores WHERE hidden = 0 AND (score > $1 OR (score = $1 AND id < $2))",
-             {std::to_string(key.score), std::to_string(key.id)});
-    return std::stoll(PQgetvalue(result.get(), 0, 0));
+    return BoardRankStart(std::nullopt, key).before;
 }
 
 void PostgresScoreStore::Check() {
@@ -563,7 +641,7 @@ uint64_t PostgresScoreStore::ChangeCount() {
 }
 
 std::vector<RefusedScore> PostgresScoreStore::LatestRefused(int64_t count) {
-    Result result = Read(std::string("SELECT address, ") + ReceivedText +
+    Result result = Read(std::string("SELECT address, ") + ReceivedColumn +
                              ", name, score, reason FROM refused_scores ORDER BY id DESC LIMIT $1",
                          {std::to_string(count)});
     std::vector<RefusedScore> refused;
@@ -577,7 +655,7 @@ std::vector<RefusedScore> PostgresScoreStore::LatestRefused(int64_t count) {
 
 std::vector<ListedScore> PostgresScoreStore::List(bool latest, int64_t count) {
     Result result =
-        Read(std::string("SELECT id, name, score, ") + ReceivedText + ", hidden FROM scores ORDER BY " +
+        Read(std::string("SELECT id, name, score, ") + ReceivedColumn + ", hidden FROM scores ORDER BY " +
                  (latest ? "id DESC" : "score DESC, id ASC") + " LIMIT $1",
              {std::to_string(count)});
     std::vector<ListedScore> listed;

@@ -38,6 +38,16 @@ class PostgresScoreStore : public ScoreStore {
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
     int64_t CountAbove(const ScoreKey& key) override;
+    std::vector<StoredScore> BoardBest(const std::optional<ReceivedRange>& range,
+                                       const std::optional<ScoreKey>& after, int64_t count) override;
+    std::vector<StoredScore> BoardAbove(const std::optional<ReceivedRange>& range, const ScoreKey& before,
+                                        int64_t count) override;
+    int64_t BoardCount(const std::optional<ReceivedRange>& range) override;
+    RankStart BoardRankStart(const std::optional<ReceivedRange>& range, const ScoreKey& first) override;
+    std::optional<std::pair<int32_t, int32_t>> BoardSpread(
+        const std::optional<ReceivedRange>& range) override;
+    std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>& range,
+                                      const ScoreBuckets& buckets) override;
     void Check() override;
     uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;

@@ -1,6 +1,8 @@
 #include "server/score_api.h"
 
 #include "server/game_request.h"
+#include "server/score_ranks.h"
+#include "server/score_store.h"
 
 #include <nlohmann/json.hpp>
 
@@ -107,6 +109,27 @@ std::optional<ScoreKey> ReadCursor(std::string_view text) {
         return std::nullopt;
     }
     return ScoreKey{*score, *id};
+}
+
+ApiPage ReadApiPage(ScoreStore& store, const ApiRequest& request, std::chrono::system_clock::time_point now) {
+    ApiPage page;
+    page.board = request.board;
+    std::optional<ReceivedRange> range = BoardRange(request.board, now);
+    page.total = store.BoardCount(range);
+    // One more than asked tells whether a next page exists.
+    std::vector<StoredScore> rows = store.BoardBest(range, request.after, request.limit + 1);
+    if (static_cast<int64_t>(rows.size()) > request.limit) {
+        rows.pop_back();
+        page.next = rows.back().Key();
+    }
+    RankStart start =
+        request.after && !rows.empty() ? store.BoardRankStart(range, rows.front().Key()) : RankStart{};
+    std::vector<int64_t> ranks = SharedRanks(rows, start);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        page.scores.push_back(
+            {ranks[i], std::move(rows[i].name), rows[i].score, std::move(rows[i].received)});
+    }
+    return page;
 }
 
 std::string RenderApiPage(const ApiPage& page) {

@@ -3,6 +3,7 @@
 #include "server/score_boards.h"
 #include "server/score_record.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +51,13 @@ struct ApiPage {
     std::vector<ApiScore> scores;
     std::optional<ScoreKey> next;  // set when scores follow the last one sent
 };
+
+class ScoreStore;
+
+// The page `request` asks for, of its board as it stands at `now`, with its
+// total and shared ranks counted in `store`. A cursor past the board's end
+// gives no scores. `request` must have been read without error.
+ApiPage ReadApiPage(ScoreStore& store, const ApiRequest& request, std::chrono::system_clock::time_point now);
 
 // {"board": "week", "total": 2, "scores": [{"rank": 1, "name": "Ann Lee",
 // "score": 5230, "time": "2026-12-07T18:45:51.123Z"}, ...], "next": "5230.17"},

@@ -28,6 +28,8 @@ struct StoredScore {
     std::string name;
     int32_t score = 0;
     int64_t id = 0;
+    // UTC, "2026-12-07T18:45:51.123Z" (RFC 3339); braces keep lists that leave it out warning-free.
+    std::string received = {};
 
     ScoreKey Key() const { return {score, id}; }
 };

@@ -3,6 +3,7 @@
 #include "scores/score_protocol.h"
 #include "server/client_limits.h"
 #include "server/game_request.h"
+#include "server/score_api.h"
 #include "server/score_page.h"
 #include "server/score_reader.h"
 #include "server/score_store.h"
@@ -44,6 +45,9 @@ constexpr const char* ContentSecurityPolicy =
     "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; base-uri 'none'; "
     "form-action 'none'; frame-ancestors 'none'";
 
+// How long the scores page may show a board's histogram before it is counted again.
+constexpr std::chrono::seconds HistogramMaxAge{5};
+
 // How long a stop waits for the database before it abandons what is left.
 constexpr std::chrono::milliseconds StopGrace{1500};
 
@@ -54,10 +58,11 @@ class Session;
 // thread: no locks, and no call that can wait for the database.
 class Server {
   public:
-    Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, ScoreWriter& writer,
-           StopGuard& stopGuard)
+    Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, HistogramCache& histograms,
+           ScoreWriter& writer, StopGuard& stopGuard)
         : options(options),
           reader(reader),
+          histograms(histograms),
           writer(writer),
           acceptor(io),
           retryTimer(io),
@@ -83,6 +88,8 @@ class Server {
     const ServerOptions& options;
     // Reads never wait behind the writer: they have connections of their own.
     ScoreReader& reader;
+    // Used on the reader threads.
+    HistogramCache& histograms;
     ScoreWriter& writer;
     std::unordered_set<Session*> sessions;
     std::map<net::ip::address, std::size_t> connectionsFrom;
@@ -427,6 +434,8 @@ class Session : public std::enable_shared_from_this<Session> {
             Respond(std::move(response));
         } else if (path == "/scores") {
             AnswerScores(std::move(query), version);
+        } else if (path == "/api/scores") {
+            AnswerApi(query, version);
         } else if (path == "/healthz") {
             AnswerHealth(version);
         } else if (path == "/") {
@@ -441,9 +450,13 @@ class Session : public std::enable_shared_from_this<Session> {
     void AnswerScores(std::string query, unsigned version) {
         // The page, rendered on the reader's thread; empty with the error when it could not be read.
         AskReader<std::pair<std::string, std::string>>(
-            [query](ScoreStore& store) -> std::pair<std::string, std::string> {
+            [query,
+             histograms = &server.histograms](ScoreStore& store) -> std::pair<std::string, std::string> {
                 try {
-                    return {RenderScorePage(ReadScorePage(store, query)), {}};
+                    auto now = std::chrono::system_clock::now();
+                    ScorePageView view = ReadScorePage(store, query, now);
+                    view.histogram = histograms->Read(store, view.board, now);
+                    return {RenderScorePage(view), {}};
                 } catch (const std::exception& error) {
                     return {{}, error.what()};
                 }
@@ -464,6 +477,53 @@ class Session : public std::enable_shared_from_this<Session> {
                 Log(self.peer, "error", "no page from the database in time");
                 self.Respond(Unavailable(version, "The scores cannot be read now."));
             });
+    }
+
+    // The JSON API: a query it cannot read is refused before the database is asked.
+    void AnswerApi(std::string_view query, unsigned version) {
+        ApiRequest request = ReadApiRequest(query);
+        if (!request.error.empty()) {
+            Respond(ApiResponse(http::status::bad_request, version, RenderApiError(request.error)));
+            return;
+        }
+        // The reply, rendered on the reader's thread; empty with the error when it could not be read.
+        AskReader<std::pair<std::string, std::string>>(
+            [request](ScoreStore& store) -> std::pair<std::string, std::string> {
+                try {
+                    return {RenderApiPage(ReadApiPage(store, request, std::chrono::system_clock::now())), {}};
+                } catch (const std::exception& error) {
+                    return {{}, error.what()};
+                }
+            },
+            [version](Session& self, const std::pair<std::string, std::string>& reply) {
+                if (reply.first.empty()) {
+                    Log(self.peer, "error", reply.second);
+                    self.Respond(ApiUnavailable(version));
+                    return;
+                }
+                self.Respond(ApiResponse(http::status::ok, version, reply.first));
+            },
+            [version](Session& self) {
+                Log(self.peer, "error", "no scores from the database in time");
+                self.Respond(ApiUnavailable(version));
+            });
+    }
+
+    // Any page may read the scores: they are public and the API changes nothing.
+    static Response ApiResponse(http::status status, unsigned version, std::string body) {
+        Response response{status, version};
+        response.set(http::field::content_type, "application/json");
+        response.set(http::field::cache_control, "no-cache");
+        response.set(http::field::access_control_allow_origin, "*");
+        response.body() = std::move(body);
+        return response;
+    }
+
+    static Response ApiUnavailable(unsigned version) {
+        Response response = ApiResponse(http::status::service_unavailable, version,
+                                        RenderApiError("the scores cannot be read now; try again shortly"));
+        response.set(http::field::retry_after, "5");
+        return response;
     }
 
     // 200 only while the database answers in time and scores are being stored.
@@ -784,8 +844,10 @@ int RunScoreServer(const ServerOptions& options) {
             std::make_unique<ScoreWriter>(std::move(writerStore), MostScoreRecords,
                                           [](const std::string& problem) { Log("-", "error", problem); });
         writing = writer.get();
+        // Before the reader, whose threads use it until they are joined.
+        HistogramCache histograms(HistogramMaxAge);
         ScoreReader reader(std::move(readerStores), options.readQueueLimit);
-        Server server(io, options, reader, *writer, stopGuard);
+        Server server(io, options, reader, histograms, *writer, stopGuard);
         std::string error = server.Open();
         if (!error.empty()) {
             std::fprintf(stderr, "quorvel-scores: %s\n", error.c_str());

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "server/score_boards.h"
+#include "server/score_histogram.h"
+#include "server/score_ranks.h"
 #include "server/score_record.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Refused scores kept for the operator; the oldest beyond go in the same
@@ -17,7 +21,10 @@ constexpr int64_t MostRefusedKept = 10000;
 // moderation commands open their own, also while servers run. Both back ends
 // keep the same schema: table scores (id, name, score, received, hidden) with
 // an index on (score DESC, id ASC), table score_count holding the total of
-// scores shown, the names banned and the refused scores.
+// scores shown, the names banned and the refused scores. SQLite adds an
+// index per board's order and tallies by blocks of scores (kept by triggers)
+// that count a board's ranks without walking it; PostgreSQL an index on
+// `received`.
 class ScoreStore {
   public:
     virtual ~ScoreStore() = default;
@@ -47,6 +54,25 @@ class ScoreStore {
     // How many shown scores rank above `key`: the rank of the score at `key`,
     // less one. Costs a walk of the index up to it.
     virtual int64_t CountAbove(const ScoreKey& key) = 0;
+
+    // The boards: `range` none for the all-time board, else only the scores
+    // with range->from <= received < range->until. Hidden scores are on no
+    // board. Best and Above page by key as above.
+    virtual std::vector<StoredScore> BoardBest(const std::optional<ReceivedRange>& range,
+                                               const std::optional<ScoreKey>& after, int64_t count) = 0;
+    virtual std::vector<StoredScore> BoardAbove(const std::optional<ReceivedRange>& range,
+                                                const ScoreKey& before, int64_t count) = 0;
+    virtual int64_t BoardCount(const std::optional<ReceivedRange>& range) = 0;
+    // For the page's first row: how many of the board's scores rank above
+    // `first` by key, and how many have a strictly higher score.
+    virtual RankStart BoardRankStart(const std::optional<ReceivedRange>& range, const ScoreKey& first) = 0;
+    // The board's lowest and highest score; none when the board is empty.
+    virtual std::optional<std::pair<int32_t, int32_t>> BoardSpread(
+        const std::optional<ReceivedRange>& range) = 0;
+    // How many of the board's scores fall in each of `buckets`
+    // (buckets.count entries); scores outside every bucket are not counted.
+    virtual std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>& range,
+                                              const ScoreBuckets& buckets) = 0;
 
     // Throws std::runtime_error when the database does not answer, or is no
     // longer the one opened (an SQLite file deleted or replaced).

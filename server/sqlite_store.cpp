@@ -30,7 +30,73 @@ class StatementUse {
     sqlite3_stmt* statement;
 };
 
+// Tallies count the shown scores of each board by blocks of scores, so that
+// a rank deep in a million scores costs at most about a thousand tally rows
+// and one block's scores instead of a walk of the index up to it. A block at shift s holds the scores with
+// equal score >> s; the finest blocks hold 256 scores, each coarser one 256 of the finer: four levels, few
+// enough that a stored score costs the writer little, a count then summing at most 255 blocks a level.
+constexpr int FinestShift = 8, ShiftStep = 8, CoarsestShift = 32;
+
+// The boards that keep a tally and an index of their own: all time, one UTC
+// day ("d2026-12-09") and one ISO week by its Monday ("w2026-12-07"). The
+// expressions name a row's period from its `received`; `X` stands for the
+// row ("new", "old" or "scores").
+const char* const PeriodOfRow[] = {"''", "'d' || substr(X.received, 1, 10)",
+                                   "'w' || date(X.received, '-6 days', 'weekday 1')"};
+
+std::string ForRow(std::string expression, const std::string& row) {
+    for (std::size_t at; (at = expression.find("X.")) != std::string::npos;) {
+        expression.replace(at, 1, row);
+    }
+    return expression;
+}
+
+// The seconds since 1970 of a range's bound when it is a UTC midnight as
+// the boards write it ("2026-12-07T00:00:00.000Z").
+std::optional<int64_t> Midnight(const std::string& text) {
+    struct tm parts {};
+    const char* end = strptime(text.c_str(), "%Y-%m-%dT00:00:00.000Z", &parts);
+    if (end == nullptr || *end != '\0' || text.size() != 24) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(timegm(&parts));
+}
+
 }  // namespace
+
+// What serves a board: its tally's period and its index, when it is all
+// time, exactly one UTC day or exactly one ISO week; any other range is
+// counted row by row.
+struct SqliteScoreStore::Board {
+    explicit Board(const std::optional<ReceivedRange>& range) : range(range) {
+        constexpr int64_t Day = 86400;
+        std::optional<int64_t> from = range ? Midnight(range->from) : std::nullopt;
+        std::optional<int64_t> until = range ? Midnight(range->until) : std::nullopt;
+        if (!range) {
+            period = "";
+        } else if (from && until && *until - *from == Day) {
+            period = "d" + range->from.substr(0, 10);
+            column = "substr(received, 1, 10)";
+        } else if (from && until && *until - *from == 7 * Day && (*from / Day + 3) % 7 == 0) {
+            period = "w" + range->from.substr(0, 10);
+            column = "date(received, '-6 days', 'weekday 1')";
+        }
+    }
+    // Which scores the board holds. "hidden = 0" as written lets SQLite use
+    // the partial indexes; `received` is RFC 3339 text in UTC, so text order
+    // is time order; ?7 is the period's day, ?8 and ?9 the range's bounds.
+    std::string Where() const {
+        std::string where = " WHERE hidden = 0";
+        if (!column.empty()) {
+            where += " AND " + column + " = ?7";
+        }
+        return range ? where + " AND received >= ?8 AND received < ?9" : where;
+    }
+
+    const std::optional<ReceivedRange>& range;
+    std::optional<std::string> period;  // none: no tally
+    std::string column;                 // the indexed expression naming the period
+};
 
 void SqliteScoreStore::CloseDatabase::operator()(sqlite3* database) const {
     sqlite3_close(database);
@@ -112,11 +178,14 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     commit = Prepare("COMMIT");
     rollback = Prepare("ROLLBACK");
     // IMMEDIATE takes the write lock first, so instances starting at once
-    // create or extend the tables one after the other.
+    // create or extend the tables one after the other. Extending a large
+    // database (its indexes, its tallies) takes seconds, which the others wait out.
+    sqlite3_busy_timeout(db.get(), 120000);
     Transaction("cannot create the score tables", [this] {
         CreateTables();
         return 0;
     });
+    sqlite3_busy_timeout(db.get(), 5000);
     struct stat opened_file {};
     if (stat(path.c_str(), &opened_file) != 0) {
         throw std::runtime_error("the score database file vanished while it was opened");
@@ -132,15 +201,8 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
         Prepare("INSERT INTO refused_scores (address, name, score, reason) VALUES (?1, ?2, ?3, ?4)");
     trimRefused = Prepare("DELETE FROM refused_scores WHERE id <= (SELECT MAX(id) FROM refused_scores) - ?1");
     addToCount = Prepare("UPDATE score_count SET total = total + ?1");
-    // "hidden = 0" as written lets SQLite use the partial index.
-    const char* columns = "SELECT id, name, score FROM scores WHERE hidden = 0 ";
-    selectBest = Prepare((std::string(columns) + "ORDER BY score DESC, id ASC LIMIT ?1").c_str());
-    selectBestAfter = Prepare((std::string(columns) + "AND score <= ?1 AND (score < ?1 OR id > ?2)"
-                                                      " ORDER BY score DESC, id ASC LIMIT ?3")
-                                  .c_str());
-    selectAbove = Prepare((std::string(columns) + "AND score >= ?1 AND (score > ?1 OR id < ?2)"
-                                                  " ORDER BY score ASC, id DESC LIMIT ?3")
-                              .c_str());
+    selectBest = Prepare(
+        "SELECT id, name, score, received FROM scores WHERE hidden = 0 ORDER BY score DESC, id ASC LIMIT ?3");
     selectCount = Prepare("SELECT total FROM score_count");
     dataVersion = Prepare("PRAGMA data_version");
 }
@@ -167,6 +229,14 @@ void SqliteScoreStore::CreateTables() {
     Execute("CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id ASC)");
     Execute(
         "CREATE INDEX IF NOT EXISTS scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0");
+    // Each board's order, for its pages and its lowest and highest score.
+    Execute(
+        "CREATE INDEX IF NOT EXISTS scores_shown_by_day"
+        " ON scores (substr(received, 1, 10), score DESC, id ASC) WHERE hidden = 0");
+    Execute(
+        "CREATE INDEX IF NOT EXISTS scores_shown_by_week"
+        " ON scores (date(received, '-6 days', 'weekday 1'), score DESC, id ASC) WHERE hidden = 0");
+    CreateTally();
     Execute(
         "CREATE TABLE IF NOT EXISTS score_count ("
         " only INTEGER PRIMARY KEY CHECK (only = 1),"
@@ -187,6 +257,61 @@ void SqliteScoreStore::CreateTables() {
         " name TEXT NOT NULL,"
         " score INTEGER NOT NULL,"
         " reason TEXT NOT NULL)");
+}
+
+void SqliteScoreStore::CreateTally() {
+    bool existed = false;
+    {
+        Statement table =
+            Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'score_tally'");
+        existed = sqlite3_step(table.get()) == SQLITE_ROW;
+    }
+    if (existed) {
+        return;
+    }
+    Execute(
+        "CREATE TABLE score_tally (period TEXT NOT NULL, shift INTEGER NOT NULL, block INTEGER NOT NULL,"
+        " shown INTEGER NOT NULL, PRIMARY KEY (period, shift, block)) WITHOUT ROWID");
+    Execute("CREATE TABLE score_tally_shifts (shift INTEGER PRIMARY KEY)");
+    for (int shift = FinestShift; shift <= CoarsestShift; shift += ShiftStep) {
+        Execute(("INSERT INTO score_tally_shifts VALUES (" + std::to_string(shift) + ")").c_str());
+    }
+    // Kept by triggers, so that every writer keeps it, an older server
+    // still running beside this one included.
+    auto count = [](const std::string& row, const char* shown) {
+        std::string sql;
+        for (const char* period : PeriodOfRow) {
+            sql += "INSERT INTO score_tally (period, shift, block, shown) SELECT " + ForRow(period, row) +
+                   ", shift, " + row + ".score >> shift, " + shown + " FROM score_tally_shifts WHERE " + row +
+                   ".hidden = 0 AND " + ForRow(period, row) +
+                   " IS NOT NULL ON CONFLICT (period, shift, block) DO UPDATE SET shown = shown + "
+                   "excluded.shown;";
+        }
+        return sql;
+    };
+    Execute(("CREATE TRIGGER score_tally_insert AFTER INSERT ON scores BEGIN " + count("new", "1") + " END")
+                .c_str());
+    Execute(("CREATE TRIGGER score_tally_delete AFTER DELETE ON scores BEGIN " + count("old", "-1") + " END")
+                .c_str());
+    Execute(("CREATE TRIGGER score_tally_update AFTER UPDATE OF score, received, hidden ON scores BEGIN " +
+             count("old", "-1") + count("new", "1") + " END")
+                .c_str());
+    // The scores already stored, counted once at the finest shift; each
+    // coarser level sums the one below.
+    for (const char* period : PeriodOfRow) {
+        std::string of = ForRow(period, "scores");
+        Execute(("INSERT INTO score_tally (period, shift, block, shown) SELECT " + of + ", " +
+                 std::to_string(FinestShift) + ", score >> " + std::to_string(FinestShift) +
+                 ", count(*) FROM scores WHERE hidden = 0 AND " + of + " IS NOT NULL GROUP BY 1, 3")
+                    .c_str());
+    }
+    for (int shift = FinestShift + ShiftStep; shift <= CoarsestShift; shift += ShiftStep) {
+        Execute(("INSERT INTO score_tally (period, shift, block, shown) SELECT period, " +
+                 std::to_string(shift) + ", block >> " + std::to_string(ShiftStep) +
+                 ", sum(shown) FROM score_tally WHERE shift = " + std::to_string(shift - ShiftStep) +
+                 " GROUP BY 1, 3")
+                    .c_str());
+    }
 }
 
 SqliteScoreStore::~SqliteScoreStore() = default;
@@ -283,6 +408,7 @@ std::vector<StoredScore> SqliteScoreStore::ReadScores(sqlite3_stmt* statement) {
                                static_cast<std::size_t>(sqlite3_column_bytes(statement, 1)));
         }
         stored.score = sqlite3_column_int(statement, 2);
+        stored.received = Text(statement, 3);
         scores.push_back(std::move(stored));
     }
     if (status != SQLITE_DONE) {
@@ -295,36 +421,161 @@ std::vector<StoredScore> SqliteScoreStore::Best(const std::optional<ScoreKey>& a
     if (!after) {
         uint64_t version = ChangeCount();
         if (version != top.version || count != top.count) {
-            sqlite3_bind_int64(selectBest.get(), 1, count);
+            sqlite3_bind_int64(selectBest.get(), 3, count);
             top = {version, count, ReadScores(selectBest.get())};
         }
         return top.scores;
     }
-    sqlite3_bind_int(selectBestAfter.get(), 1, after->score);
-    sqlite3_bind_int64(selectBestAfter.get(), 2, after->id);
-    sqlite3_bind_int64(selectBestAfter.get(), 3, count);
-    return ReadScores(selectBestAfter.get());
+    return BoardBest(std::nullopt, after, count);
 }
 
 std::vector<StoredScore> SqliteScoreStore::Above(const ScoreKey& before, int64_t count) {
-    sqlite3_bind_int(selectAbove.get(), 1, before.score);
-    sqlite3_bind_int64(selectAbove.get(), 2, before.id);
-    sqlite3_bind_int64(selectAbove.get(), 3, count);
-    std::vector<StoredScore> scores = ReadScores(selectAbove.get());
+    return BoardAbove(std::nullopt, before, count);
+}
+
+int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
+    return BoardRankStart(std::nullopt, key).before;
+}
+
+sqlite3_stmt* SqliteScoreStore::BoardQuery(const std::string& sql, const Board& board) {
+    Statement& statement = boardQueries[sql];
+    if (!statement) {
+        statement = Prepare(sql.c_str());
+    }
+    if (board.range) {
+        const ReceivedRange& range = *board.range;
+        sqlite3_bind_text(statement.get(), 7, range.from.data(), 10, SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement.get(), 8, range.from.data(), static_cast<int>(range.from.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement.get(), 9, range.until.data(), static_cast<int>(range.until.size()),
+                          SQLITE_TRANSIENT);
+    }
+    return statement.get();
+}
+
+int64_t SqliteScoreStore::Number(sqlite3_stmt* statement) {
+    StatementUse use(statement);
+    if (sqlite3_step(statement) != SQLITE_ROW) {
+        Fail("cannot count the scores");
+    }
+    return sqlite3_column_int64(statement, 0);
+}
+
+int64_t SqliteScoreStore::CountHigher(const Board& board, int64_t score) {
+    if (!board.period) {
+        sqlite3_stmt* count =
+            BoardQuery("SELECT count(*) FROM scores" + board.Where() + " AND score > ?1", board);
+        sqlite3_bind_int64(count, 1, score);
+        return Number(count);
+    }
+    // The scores above in the same finest block, then at each coarser shift
+    // the blocks above under the same parent block: each higher score is
+    // counted once, at the finest shift where its block differs.
+    sqlite3_stmt* finest =
+        BoardQuery("SELECT count(*) FROM scores" + board.Where() + " AND score > ?1 AND score < ?2", board);
+    sqlite3_bind_int64(finest, 1, score);
+    sqlite3_bind_int64(finest, 2, ((score >> FinestShift) + 1) << FinestShift);
+    int64_t higher = Number(finest);
+    Statement& blocks = boardQueries[""];
+    if (!blocks) {
+        blocks = Prepare(
+            "SELECT coalesce(sum(shown), 0) FROM score_tally"
+            " WHERE period = ?1 AND shift = ?2 AND block > ?3 AND block < ?4");
+    }
+    for (int shift = FinestShift; shift <= CoarsestShift; shift += ShiftStep) {
+        int64_t parentEnd =
+            shift == CoarsestShift ? INT64_MAX : ((score >> (shift + ShiftStep)) + 1) << ShiftStep;
+        sqlite3_bind_text(blocks.get(), 1, board.period->data(), static_cast<int>(board.period->size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int(blocks.get(), 2, shift);
+        sqlite3_bind_int64(blocks.get(), 3, score >> shift);
+        sqlite3_bind_int64(blocks.get(), 4, parentEnd);
+        higher += Number(blocks.get());
+    }
+    return higher;
+}
+
+std::vector<StoredScore> SqliteScoreStore::BoardBest(const std::optional<ReceivedRange>& range,
+                                                     const std::optional<ScoreKey>& after, int64_t count) {
+    Board board(range);
+    sqlite3_stmt* select = BoardQuery("SELECT id, name, score, received FROM scores" + board.Where() +
+                                          (after ? " AND score <= ?1 AND (score < ?1 OR id > ?2)" : "") +
+                                          " ORDER BY score DESC, id ASC LIMIT ?3",
+                                      board);
+    if (after) {
+        sqlite3_bind_int(select, 1, after->score);
+        sqlite3_bind_int64(select, 2, after->id);
+    }
+    sqlite3_bind_int64(select, 3, count);
+    return ReadScores(select);
+}
+
+std::vector<StoredScore> SqliteScoreStore::BoardAbove(const std::optional<ReceivedRange>& range,
+                                                      const ScoreKey& before, int64_t count) {
+    Board board(range);
+    sqlite3_stmt* select = BoardQuery("SELECT id, name, score, received FROM scores" + board.Where() +
+                                          " AND score >= ?1 AND (score > ?1 OR id < ?2)"
+                                          " ORDER BY score ASC, id DESC LIMIT ?3",
+                                      board);
+    sqlite3_bind_int(select, 1, before.score);
+    sqlite3_bind_int64(select, 2, before.id);
+    sqlite3_bind_int64(select, 3, count);
+    std::vector<StoredScore> scores = ReadScores(select);
     std::reverse(scores.begin(), scores.end());
     return scores;
 }
 
-int64_t SqliteScoreStore::CountAbove(const ScoreKey& key) {
-    // Prepared here: only the web page asks, once per page shown.
-    Statement count = Prepare(
-        "SELECT count(*) FROM scores WHERE hidden = 0 AND (score > ?1 OR (score = ?1 AND id < ?2))");
-    sqlite3_bind_int(count.get(), 1, key.score);
-    sqlite3_bind_int64(count.get(), 2, key.id);
-    if (sqlite3_step(count.get()) != SQLITE_ROW) {
-        Fail("cannot count the scores above one");
+int64_t SqliteScoreStore::BoardCount(const std::optional<ReceivedRange>& range) {
+    return range ? CountHigher(Board(range), int64_t{INT32_MIN} - 1) : Count();
+}
+
+RankStart SqliteScoreStore::BoardRankStart(const std::optional<ReceivedRange>& range, const ScoreKey& first) {
+    Board board(range);
+    RankStart start;
+    start.higher = CountHigher(board, first.score);
+    sqlite3_stmt* tied =
+        BoardQuery("SELECT count(*) FROM scores" + board.Where() + " AND score = ?1 AND id < ?2", board);
+    sqlite3_bind_int(tied, 1, first.score);
+    sqlite3_bind_int64(tied, 2, first.id);
+    start.before = start.higher + Number(tied);
+    return start;
+}
+
+std::optional<std::pair<int32_t, int32_t>> SqliteScoreStore::BoardSpread(
+    const std::optional<ReceivedRange>& range) {
+    Board board(range);
+    // Two queries, each one step into the board's index.
+    std::optional<std::pair<int32_t, int32_t>> spread;
+    for (const char* order : {"ASC, id DESC", "DESC, id ASC"}) {
+        sqlite3_stmt* select = BoardQuery(
+            "SELECT score FROM scores" + board.Where() + " ORDER BY score " + order + " LIMIT 1", board);
+        StatementUse use(select);
+        int status = sqlite3_step(select);
+        if (status == SQLITE_DONE) {
+            return std::nullopt;
+        }
+        if (status != SQLITE_ROW) {
+            Fail("cannot read the spread of the scores");
+        }
+        int32_t score = sqlite3_column_int(select, 0);
+        spread = spread ? std::make_pair(spread->first, score) : std::make_pair(score, score);
     }
-    return sqlite3_column_int64(count.get(), 0);
+    return spread;
+}
+
+std::vector<int64_t> SqliteScoreStore::BoardBuckets(const std::optional<ReceivedRange>& range,
+                                                    const ScoreBuckets& buckets) {
+    Board board(range);
+    std::vector<int64_t> counts;
+    // The count above each edge, the upper edge of one bucket being just
+    // below the lower edge of the next.
+    int64_t above = CountHigher(board, buckets.first - 1);
+    for (int bucket = 0; bucket < buckets.count; ++bucket) {
+        int64_t next = CountHigher(board, buckets.Highest(bucket));
+        counts.push_back(above - next);
+        above = next;
+    }
+    return counts;
 }
 
 uint64_t SqliteScoreStore::ChangeCount() {

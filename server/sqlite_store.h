@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,16 @@ class SqliteScoreStore : public ScoreStore {
     std::vector<StoredScore> Above(const ScoreKey& before, int64_t count) override;
     int64_t Count() override;
     int64_t CountAbove(const ScoreKey& key) override;
+    std::vector<StoredScore> BoardBest(const std::optional<ReceivedRange>& range,
+                                       const std::optional<ScoreKey>& after, int64_t count) override;
+    std::vector<StoredScore> BoardAbove(const std::optional<ReceivedRange>& range, const ScoreKey& before,
+                                        int64_t count) override;
+    int64_t BoardCount(const std::optional<ReceivedRange>& range) override;
+    RankStart BoardRankStart(const std::optional<ReceivedRange>& range, const ScoreKey& first) override;
+    std::optional<std::pair<int32_t, int32_t>> BoardSpread(
+        const std::optional<ReceivedRange>& range) override;
+    std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>& range,
+                                      const ScoreBuckets& buckets) override;
     void Check() override;
     uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
@@ -64,6 +75,16 @@ class SqliteScoreStore : public ScoreStore {
     static std::string Text(sqlite3_stmt* statement, int column);
     Statement Prepare(const char* sql);
     std::vector<StoredScore> ReadScores(sqlite3_stmt* statement);
+    struct Board;
+    // A board's query, prepared once per connection, with its range bound
+    // where Board::Where names it.
+    sqlite3_stmt* BoardQuery(const std::string& sql, const Board& board);
+    // How many of the board's scores are higher than `score`.
+    int64_t CountHigher(const Board& board, int64_t score);
+    // The tallies behind CountHigher, and the triggers that keep them.
+    void CreateTally();
+    // The one number a counting query answers.
+    int64_t Number(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);
 
     // The best scores from the top as last read, while no connection has
@@ -82,7 +103,8 @@ class SqliteScoreStore : public ScoreStore {
     // Declared first, so the statements are finalized before it closes.
     std::unique_ptr<sqlite3, CloseDatabase> db;
     Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount;
-    Statement selectBest, selectBestAfter, selectAbove, selectCount, dataVersion;
+    Statement selectBest, selectCount, dataVersion;
+    std::map<std::string, Statement> boardQueries;
     Top top;
     // ChangeCount's state: the data version last seen, and the changes counted.
     int64_t lastDataVersion = -1;

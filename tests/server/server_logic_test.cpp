@@ -155,7 +155,14 @@ TEST(ScorePage, CountsPagesAndReadsLinks) {
 
 TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">&'b"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;b");
-    ScorePageView view{{{"<script>alert(1)</script>", 900, 7}, {"Bo & Co", 800, 9}}, 2, 3, 102, true, 51};
+    ScorePageView view;
+    view.rows = {{"<script>alert(1)</script>", 900, 7, "2026-12-07T18:45:51.123Z"},
+                 {"Bo & Co", 800, 9, "2026-12-08T00:00:00.000Z"}};
+    view.page = 2;
+    view.pageCount = 3;
+    view.total = 102;
+    view.more = true;
+    view.start = {50, 50};
     std::string html = RenderScorePage(view);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     for (const char* part :
@@ -165,11 +172,22 @@ TEST(ScorePage, EscapesNamesAndLinksNeighbours) {
           "<td class=\"rank\">51</td>", "<td class=\"rank\">52</td>"}) {
         EXPECT_NE(html.find(part), std::string::npos) << part;
     }
-    view = {{{"Solo", 1, 1}}, 1, 1, 1, false};
+    // Another board's links keep it.
+    view.board = ScoreBoard::Week;
+    html = RenderScorePage(view);
+    for (const char* part : {"href=\"/scores?board=week&amp;page=1&amp;before=900.7\"",
+                             "href=\"/scores?board=week&amp;page=3&amp;after=800.9\""}) {
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    view = {};
+    view.rows = {{"Solo", 1, 1, "2026-12-07T18:45:51.123Z"}};
+    view.total = 1;
     html = RenderScorePage(view);
     EXPECT_NE(html.find("1 score &middot; page 1 of 1"), std::string::npos);
     EXPECT_EQ(html.find("href=\"/scores?page="), std::string::npos) << "no neighbours on a single page";
-    EXPECT_NE(RenderScorePage({{}, 1, 1, 0}).find("No scores yet"), std::string::npos);
+    view.start = {1, 1};  // a single score above: the page before holds it
+    EXPECT_NE(RenderScorePage(view).find("rel=\"prev\""), std::string::npos);
+    EXPECT_NE(RenderScorePage(ScorePageView()).find("No scores yet"), std::string::npos);
 }
 
 // Every field of the options on one line, so that a case compares them all.
@@ -305,6 +323,18 @@ class Store : public ::testing::TestWithParam<std::string> {
         std::filesystem::create_directory(folder);
         return folder + "/scores.db";
     }
+    // Runs `sql` on the database as another program would.
+    void RunSql(const std::string& database, const std::string& sql) {
+        if (GetParam() == "sqlite") {
+            sqlite3* db = nullptr;
+            sqlite3_open(database.c_str(), &db);
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
+            sqlite3_close(db);
+        } else {
+            ASSERT_EQ(std::system(("psql -qX '" + database + "' -c \"" + sql + "\"").c_str()), 0);
+        }
+    }
 };
 INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& backend) { return backend.param; });
@@ -350,6 +380,78 @@ TEST_P(Store, OpensOnAFreshDatabaseAllAtOnce) {
     EXPECT_EQ(OpenScoreStore(database)->Best(std::nullopt, 3000).size(), 2505u);
 }
 
+// Each board holds the shown scores received in its range, start included,
+// end excluded, ranked and paged as the all-time board; arrival times read
+// back to the millisecond in RFC 3339.
+TEST_P(Store, SortsScoresOntoBoardsByArrival) {
+    const std::string database = Database();
+    std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+    // Scores far apart, below zero and on a block's edge, so that a count
+    // crosses blocks of every size.
+    store->AddAll(
+        {{"a", 20000000}, {"b", 40000}, {"c", 40000}, {"d", 0}, {"e", 35000}, {"f", 99999999}, {"g", -20}});
+    std::string sql;
+    for (const char* set :
+         {"a:2026-12-06T23:59:59.999", "b:2026-12-07T00:00:00.000", "c:2026-12-09T12:00:00.000",
+          "d:2026-12-09T23:59:59.999", "e:2026-12-10T00:00:00.000", "f:2026-12-09T10:00:00.000",
+          "g:2026-12-14T00:00:00.000"}) {
+        sql += "UPDATE scores SET received = '" + std::string(set + 2) + "Z' WHERE name = '" + set[0] + "';";
+    }
+    RunSql(database, sql);
+    EXPECT_TRUE(store->SetHidden(store->Best(std::nullopt, 1)[0].id, true));
+    const ReceivedRange week{"2026-12-07T00:00:00.000Z", "2026-12-14T00:00:00.000Z", "2026-W50"};
+    const struct {
+        std::optional<ReceivedRange> range;
+        std::string best;
+        std::optional<std::pair<int32_t, int32_t>> spread;
+        std::vector<int64_t> buckets;  // of -100 to 9899, ... 39900 to 49899
+    } boards[] = {
+        {std::nullopt, "a 20000000|b 40000|c 40000|e 35000|d 0|g -20", {{-20, 20000000}}, {2, 0, 0, 1, 2}},
+        {week, "b 40000|c 40000|e 35000|d 0", {{0, 40000}}, {1, 0, 0, 1, 2}},
+        {{{"2026-12-09T00:00:00.000Z", "2026-12-10T00:00:00.000Z", "2026-12-09"}},
+         "c 40000|d 0",
+         {{0, 40000}},
+         {1, 0, 0, 0, 1}},
+        {{{"2027-01-01T00:00:00.000Z", "2027-01-02T00:00:00.000Z", "2027-01-01"}},
+         "",
+         std::nullopt,
+         {0, 0, 0, 0, 0}},
+        {{{"2026-12-09T00:00:00.000Z", "2026-12-09T23:59:59.999Z", "part"}},
+         "c 40000",
+         {{40000, 40000}},
+         {0, 0, 0, 0, 1}},
+    };
+    for (const auto& board : boards) {
+        const std::string period = board.range ? board.range->period : "all";
+        std::vector<StoredScore> all = store->BoardBest(board.range, std::nullopt, 10);
+        EXPECT_EQ(Joined(all), board.best) << period;
+        EXPECT_EQ(store->BoardCount(board.range), static_cast<int64_t>(all.size())) << period;
+        EXPECT_EQ(store->BoardSpread(board.range), board.spread) << period;
+        EXPECT_EQ(store->BoardBuckets(board.range, {-100, 10000, 5}), board.buckets) << period;
+        // Paged two at a time, each page's ranks from its own counts.
+        std::vector<int64_t> ranks;
+        std::vector<StoredScore> page = store->BoardBest(board.range, std::nullopt, 2);
+        for (; !page.empty(); page = store->BoardBest(board.range, page.back().Key(), 2)) {
+            EXPECT_EQ(Joined(store->BoardAbove(board.range, page[0].Key(), 10)),
+                      Joined({all.begin(), all.begin() + static_cast<long>(ranks.size())}))
+                << period;
+            for (int64_t rank : SharedRanks(page, store->BoardRankStart(board.range, page[0].Key()))) {
+                ranks.push_back(rank);
+            }
+        }
+        EXPECT_EQ(ranks.size(), all.size()) << period;
+        if (!board.range) {
+            EXPECT_EQ(ranks, (std::vector<int64_t>{1, 2, 2, 4, 5, 6}));
+            EXPECT_EQ(all[0].received, "2026-12-06T23:59:59.999Z");
+            EXPECT_EQ(all[1].received, "2026-12-07T00:00:00.000Z");
+        } else if (board.range->period == "2026-W50") {
+            EXPECT_EQ(ranks, (std::vector<int64_t>{1, 1, 3, 4}));
+        }
+    }
+    // Scores outside every bucket are left out, not heaped on the last one.
+    EXPECT_EQ(store->BoardBuckets(week, {35000, 5000, 1}), (std::vector<int64_t>{1}));
+}
+
 // The query of the page's link marked `rel`; empty when it has none.
 std::string LinkQuery(const std::string& html, const std::string& rel) {
     std::size_t end = html.find("\" rel=\"" + rel + "\"");
@@ -363,7 +465,7 @@ std::string LinkQuery(const std::string& html, const std::string& rel) {
 // "page: first name-last name" and the links of the page a query asks for;
 // the query becomes that of the link to `follow`.
 std::string PageSeen(ScoreStore& store, std::string& query, const std::string& follow) {
-    ScorePageView view = ReadScorePage(store, query);
+    ScorePageView view = ReadScorePage(store, query, std::chrono::system_clock::now());
     std::string html = RenderScorePage(view);
     query = LinkQuery(html, follow);
     return std::to_string(view.page) + ": " + view.rows.front().name + "-" + view.rows.back().name +
@@ -389,8 +491,8 @@ TEST_P(Store, LinksThePagesByKeyBothWays) {
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p117-p70 next");
     // Ranks and page numbers are counted, whatever the link says.
     query = "page=999999999999&after=30.92";
-    ScorePageView view = ReadScorePage(*store, query);
-    EXPECT_EQ(view.firstRank, 30);
+    ScorePageView view = ReadScorePage(*store, query, std::chrono::system_clock::now());
+    EXPECT_EQ(view.start.before, 29);
     EXPECT_EQ(PageSeen(*store, query, "next"), "1: p92-p39 prev next");
     EXPECT_EQ(PageSeen(*store, query, "next"), "2: p40-p2 prev");
 }
@@ -501,18 +603,22 @@ TEST_P(Store, TakesTheOperatorsCommandsWhileServing) {
     EXPECT_EQ(run("backup " + folder + "/copy.db").substr(0, 2), GetParam() == "sqlite" ? "0|" : "1|");
 }
 
-// Today's server's database, and one from before the counter, each get the
-// new column, the counter and the tables, from instances starting at once.
+// Databases of three older servers (before the counter, with it, with
+// moderation) each get what the newer one needs, from instances starting at
+// once, every score kept and on its boards.
 TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
-    for (bool counted : {false, true}) {
+    for (int age : {2, 1, 0}) {
         const std::string database = Database();
         const std::string id =
             GetParam() == "sqlite" ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
-        std::string older =
-            "CREATE TABLE scores (id " + id +
-            ", name TEXT NOT NULL, score INTEGER NOT NULL, received TEXT NOT NULL DEFAULT '');"
-            "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
-        if (counted) {
+        const std::string received = GetParam() == "sqlite"
+                                         ? "TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))"
+                                         : "TIMESTAMPTZ NOT NULL DEFAULT now()";
+        std::string older = "CREATE TABLE scores (id " + id +
+                            ", name TEXT NOT NULL, score INTEGER NOT NULL, received " + received +
+                            ");"
+                            "INSERT INTO scores (name, score) VALUES ('a', 1), ('b', 2), ('a', 3);";
+        if (age < 2) {
             older +=
                 "CREATE INDEX scores_by_rank ON scores (score DESC, id ASC);"
                 "CREATE TABLE score_count (" +
@@ -520,14 +626,12 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
                 " INTEGER PRIMARY KEY, total BIGINT NOT NULL);"
                 "INSERT INTO score_count VALUES (1, 3);";
         }
-        if (GetParam() == "sqlite") {
-            sqlite3* db = nullptr;
-            sqlite3_open(database.c_str(), &db);
-            ASSERT_EQ(sqlite3_exec(db, older.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(db);
-        } else {
-            ASSERT_EQ(std::system(("psql -qX '" + database + "' -c \"" + older + "\"").c_str()), 0);
+        if (age < 1) {
+            older +=
+                "ALTER TABLE scores ADD COLUMN hidden SMALLINT NOT NULL DEFAULT 0;"
+                "CREATE INDEX scores_shown_by_rank ON scores (score DESC, id ASC) WHERE hidden = 0;";
         }
+        RunSql(database, older);
         std::vector<std::thread> starts;
         for (int i = 0; i < 4; ++i) {
             starts.emplace_back([&] { EXPECT_NO_THROW(OpenScoreStore(database)->AddAll({{"c", 4}})); });
@@ -537,12 +641,39 @@ TEST_P(Store, ExtendsAnOlderDatabaseAllAtOnce) {
         }
         std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
         EXPECT_TRUE(store->Ban("a"));
-        EXPECT_EQ(store->Count(), 5) << counted;
-        EXPECT_EQ(Joined(store->Best(std::nullopt, 15)), "c 4|c 4|c 4|c 4|b 2") << counted;
+        EXPECT_EQ(store->Count(), 5) << age;
+        std::vector<StoredScore> best = store->Best(std::nullopt, 15);
+        EXPECT_EQ(Joined(best), "c 4|c 4|c 4|c 4|b 2") << age;
+        EXPECT_TRUE(
+            std::regex_match(best.back().received, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
+            << best.back().received;
+        for (ScoreBoard board : {ScoreBoard::All, ScoreBoard::Week, ScoreBoard::Day}) {
+            std::optional<ReceivedRange> range = BoardRange(board, std::chrono::system_clock::now());
+            EXPECT_EQ(store->BoardBuckets(range, {0, 5, 1}), std::vector<int64_t>{5})
+                << age << BoardName(board);
+        }
     }
 }
 
 // A file deleted under the store: what it would store is refused.
+// A board's histogram is counted again only once it is older than allowed;
+// each board has its own.
+TEST(HistogramCache, CountsABoardAgainOnlyWhenOld) {
+    std::filesystem::remove_all("histograms");
+    std::filesystem::create_directory("histograms");
+    std::unique_ptr<ScoreStore> store = OpenScoreStore("histograms/scores.db");
+    store->AddAll({{"a", 10}});
+    auto now = std::chrono::system_clock::now();
+    HistogramCache kept(std::chrono::hours(1)), fresh(std::chrono::seconds(0));
+    const std::string first = kept.Read(*store, ScoreBoard::All, now);
+    EXPECT_NE(first.find(">10: 1 score</title>"), std::string::npos) << first;
+    EXPECT_EQ(fresh.Read(*store, ScoreBoard::All, now), first);
+    store->AddAll({{"b", 10}});
+    EXPECT_EQ(kept.Read(*store, ScoreBoard::All, now), first);
+    EXPECT_NE(fresh.Read(*store, ScoreBoard::All, now).find(">10: 2 scores</title>"), std::string::npos);
+    EXPECT_NE(kept.Read(*store, ScoreBoard::Day, now).find(">10: 2 scores</title>"), std::string::npos);
+}
+
 TEST(SqliteStore, RefusesStoresOnceItsFileIsGone) {
     std::filesystem::remove_all("gone");
     std::filesystem::create_directory("gone");
@@ -736,6 +867,22 @@ struct HeldStore : ScoreStore {
     std::vector<StoredScore> Above(const ScoreKey&, int64_t) override { return {}; }
     int64_t Count() override { return 0; }
     int64_t CountAbove(const ScoreKey&) override { return 0; }
+    std::vector<StoredScore> BoardBest(const std::optional<ReceivedRange>&, const std::optional<ScoreKey>&,
+                                       int64_t) override {
+        return {};
+    }
+    std::vector<StoredScore> BoardAbove(const std::optional<ReceivedRange>&, const ScoreKey&,
+                                        int64_t) override {
+        return {};
+    }
+    int64_t BoardCount(const std::optional<ReceivedRange>&) override { return 0; }
+    RankStart BoardRankStart(const std::optional<ReceivedRange>&, const ScoreKey&) override { return {}; }
+    std::optional<std::pair<int32_t, int32_t>> BoardSpread(const std::optional<ReceivedRange>&) override {
+        return std::nullopt;
+    }
+    std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>&, const ScoreBuckets&) override {
+        return {};
+    }
     void Check() override {}
     uint64_t ChangeCount() override { return 0; }
     void AddRefused(const std::vector<RefusedScore>&) override {}

@@ -4,14 +4,19 @@
 // detail is checked in-process by server_logic_test.cpp.
 #include "tests/server/server_process.h"
 
+#include "server/score_boards.h"
 #include "server/score_store.h"
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -322,6 +327,7 @@ TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
         EXPECT_EQ(Exchange(port, Get("/nothing")).rfind("HTTP/1.1 404", 0), 0u);
         EXPECT_LT(Since(start), 500) << "no wait for the database";
         EXPECT_EQ(Exchange(port, Get("/scores")).rfind("HTTP/1.1 503", 0), 0u);
+        EXPECT_NE(Exchange(port, Get("/api/scores")).find("\r\n\r\n{\"error\":"), std::string::npos);
         bool closed = false;
         game.Read(10s, &closed);
         EXPECT_TRUE(closed) << "the game's exchange ends within its own bound";
@@ -350,6 +356,146 @@ TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
     EXPECT_EQ(other.WaitForExit(500ms), 128 + SIGTERM);
     EXPECT_EQ(server->WaitForExit(2s), 0);
     EXPECT_LT(Since(start), 2000);
+}
+
+// Runs `sql` on either back end, as an operator's tool would.
+void RunSql(const std::string& database, const std::string& sql) {
+    if (database.rfind("postgresql:", 0) == 0) {
+        PGconn* connection = PQconnectdb(database.c_str());
+        PGresult* result = PQexec(connection, sql.c_str());
+        EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(connection);
+        PQclear(result);
+        PQfinish(connection);
+        return;
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open(database.c_str(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+std::string Body(const std::string& reply) {
+    std::size_t end = reply.find("\r\n\r\n");
+    return end == std::string::npos ? "" : reply.substr(end + 4);
+}
+
+// The three boards on both back ends, through the API page by page to the
+// end and through the page, with equal scores sharing a rank.
+TEST_F(ScoreServer, ServesEachBoardAsPageAndJson) {
+    auto now = std::chrono::system_clock::now();
+    const std::string weekStart = BoardRange(ScoreBoard::Week, now)->from;
+    // On a Monday the week began today.
+    const bool monday = weekStart == BoardRange(ScoreBoard::Day, now)->from;
+    const std::string week = "1 Wk 900|2 Ann 800|2 Bo 800|2 Cy 800|5 Di 700";
+    const std::pair<std::string, std::string> boards[] = {
+        {"all", "1 Old 950|2 Wk 900|3 Ann 800|3 Bo 800|3 Cy 800|6 Di 700"},
+        {"week", week},
+        {"day", monday ? week : "1 Ann 800|1 Bo 800|1 Cy 800|4 Di 700"},
+    };
+    for (const std::string& database : {Database(), FreshPostgres("boards")}) {
+        std::unique_ptr<ScoreStore> store = OpenScoreStore(database);
+        store->AddAll(
+            {{"Old", 950}, {"Wk", 900}, {"Ann", 800}, {"Bo", 800}, {"Cy", 800}, {"Di", 700}, {"Hid", 990}});
+        RunSql(database, "UPDATE scores SET received = '2020-01-01T00:00:00.000Z' WHERE name = 'Old'");
+        RunSql(database, "UPDATE scores SET received = '" + weekStart + "' WHERE name = 'Wk'");
+        for (const ListedScore& listed : store->List(false, 10)) {
+            store->SetHidden(listed.id, listed.name == "Hid");
+        }
+        uint16_t port = Start({"--db", database});
+        for (const auto& [board, expected] : boards) {
+            std::string first = "/api/scores?board=" + board + "&limit=2", target = first, seen;
+            for (int page = 0; page < 5 && !target.empty(); ++page) {
+                std::string reply = Exchange(port, Get(target));
+                EXPECT_NE(reply.find("\r\nContent-Type: application/json\r\n"), std::string::npos) << reply;
+                EXPECT_NE(reply.find("\r\nAccess-Control-Allow-Origin: *\r\n"), std::string::npos);
+                nlohmann::json json = nlohmann::json::parse(Body(reply), nullptr, false);
+                ASSERT_TRUE(json.is_object()) << reply;
+                EXPECT_EQ(json["board"], board);
+                EXPECT_EQ(json["total"], std::count(expected.begin(), expected.end(), '|') + 1);
+                for (const nlohmann::json& score : json["scores"]) {
+                    seen += (seen.empty() ? "" : "|") + std::to_string(score["rank"].get<int>()) + " " +
+                            score["name"].get<std::string>() + " " +
+                            std::to_string(score["score"].get<int>());
+                    std::string time = score["time"];
+                    EXPECT_EQ(time, score["name"] == "Old"  ? "2020-01-01T00:00:00.000Z"
+                                    : score["name"] == "Wk" ? weekStart
+                                                            : time);
+                    EXPECT_TRUE(
+                        std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+                }
+                target = json["next"].is_null() ? "" : first + "&after=" + json["next"].get<std::string>();
+            }
+            EXPECT_EQ(seen, expected) << database;
+            EXPECT_TRUE(target.empty()) << "no end to the " << board << " board";
+        }
+        const struct {
+            std::string request, status, present;
+        } cases[] = {
+            {Get("/api/scores?board=year"), "400", "{\"error\":\"board must be all, week or day\"}"},
+            {Get("/api/scores?limit=101"), "400", "Access-Control-Allow-Origin: *"},
+            {"HEAD /api/scores HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", "200",
+             "Content-Type: application/json\r\n"},
+            {Get("/scores?board=week"), "200",
+             "<a href=\"/scores?board=week\" aria-current=\"page\">This week</a>"},
+            {Get("/scores?board=day"), "200",
+             "<title id=\"histogram-title\">How the scores lie: Today</title>"},
+            {Get("/scores"), "200",
+             "<td class=\"rank\">3</td><td class=\"name\">Bo</td><td class=\"score\">800</td><td "
+             "class=\"date\"><time datetime=\""},
+            {Get("/scores"), "200",
+             "<time datetime=\"2020-01-01T00:00:00.000Z\" title=\"2020-01-01 00:00:00 "
+             "UTC\">2020-01-01</time>"},
+        };
+        for (const auto& c : cases) {
+            std::string reply = Exchange(port, c.request);
+            EXPECT_EQ(reply.rfind("HTTP/1.1 " + c.status, 0), 0u) << c.request << reply.substr(0, 300);
+            EXPECT_NE(reply.find(c.present), std::string::npos) << c.present;
+        }
+        EXPECT_EQ(Body(Exchange(port, "HEAD /api/scores HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")),
+                  "");
+    }
+}
+
+// The page as a browser draws it: in the DOM headless Chromium built from
+// it, each bar of the histogram stands as tall as its count says.
+TEST_F(ScoreServer, DrawsTheHistogramInABrowser) {
+    const std::vector<int32_t> scores = {50, 120, 150, 180, 420, 450, 460, 470, 480, 999, 1200, 1200};
+    std::vector<ScoreRecord> records;
+    std::map<int, int64_t> expected;  // 13 buckets of 100 points each, from 0 to 1299
+    for (int32_t score : scores) {
+        records.push_back({"p" + std::to_string(score), score});
+        ++expected[score / 100];
+    }
+    OpenScoreStore(Database())->AddAll(records);
+    uint16_t port = Start();
+    std::string command =
+        "timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic "
+        "--no-first-run --disable-background-networking --disable-component-update "
+        "--disable-sync --user-data-dir=" +
+        std::filesystem::absolute(folder).string() +
+        "/chromium --dump-dom http://127.0.0.1:" + std::to_string(port) + "/scores 2>/dev/null";
+    std::string dom;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t read; (read = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            dom.append(chunk, read);
+        }
+        EXPECT_EQ(pclose(pipe), 0) << "chromium failed";
+    }
+    std::regex bar(
+        R"re(<rect class="bar" [^>]*height="([0-9.]+)"[^>]*><title>(\d+)(?: to \d+)?: (\d+) scores?</title>)re");
+    std::map<int, std::pair<double, int64_t>> bars;  // height and count, by bucket
+    for (std::sregex_iterator it(dom.begin(), dom.end(), bar), end; it != end; ++it) {
+        bars[std::stoi((*it)[2]) / 100] = {std::stod((*it)[1]), std::stoll((*it)[3])};
+    }
+    ASSERT_EQ(bars.size(), 13u) << dom.substr(0, 2000);
+    double tallest = bars[4].first;  // five scores from 400 to 499
+    EXPECT_GT(tallest, 50);
+    for (const auto& [bucket, drawn] : bars) {
+        EXPECT_EQ(drawn.second, expected[bucket]) << "bucket " << bucket;
+        EXPECT_NEAR(drawn.first, tallest * static_cast<double>(expected[bucket]) / 5, 0.02)
+            << "bucket " << bucket;
+    }
 }
 
 TEST_F(ScoreServer, FailsToStartOnAnUnusableDatabase) {
