@@ -6,6 +6,8 @@
 #include <libpq-fe.h>
 
 #include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -118,10 +120,24 @@ std::string HidePasswords(std::string text, const std::string& database) {
 
 }  // namespace
 
+std::chrono::milliseconds DatabaseDeadline() {
+    const char* setting = std::getenv("QUORVEL_DB_DEADLINE_MS");
+    if (setting == nullptr || *setting == '\0') {
+        return PostgresScoreStore::DefaultDeadline;
+    }
+    char* end = nullptr;
+    long millis = std::strtol(setting, &end, 10);
+    // A setting that makes no sense must not leave calls without a bound.
+    if (*end != '\0' || millis < 100 || millis > 600000) {
+        return PostgresScoreStore::DefaultDeadline;
+    }
+    return std::chrono::milliseconds(millis);
+}
+
 std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
     try {
         if (IsPostgresUri(database) || IsKeywordForm(database)) {
-            return std::make_unique<PostgresScoreStore>(database);
+            return std::make_unique<PostgresScoreStore>(database, DatabaseDeadline());
         }
         return std::make_unique<SqliteScoreStore>(database);
     } catch (const std::exception& error) {

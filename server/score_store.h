@@ -107,6 +107,8 @@ class ScoreStore {
 // form ("host=... dbname=...") selects PostgreSQL; anything else is the path
 // of an SQLite file. Throws std::runtime_error with a message fit for the
 // operator, never holding a password, when the storage cannot be used.
+// Each PostgreSQL call is bounded by QUORVEL_DB_DEADLINE_MS (100 to 600000)
+// when set, else by 1.5 s.
 std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database);
 
 // The database address as it may be shown in a log or a message: any

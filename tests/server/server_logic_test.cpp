@@ -1,6 +1,7 @@
 // The server's pure code, its store and its writer, in-process: request
 // reading, the game's reply, the web page, the command line.
 #include "server/game_request.h"
+#include "server/postgres_store.h"
 #include "server/score_page.h"
 #include "server/score_store.h"
 #include "server/score_writer.h"
@@ -816,7 +817,7 @@ class PostgresStopped {
 // A stopped database still has its kernel accept and acknowledge; only the
 // store's own deadline (1.5 s) ends a call.
 TEST(PostgresStore, GivesUpOnAStoppedDatabaseAndRecovers) {
-    std::unique_ptr<ScoreStore> store = OpenScoreStore(FreshPostgres("stopped"));
+    std::unique_ptr<ScoreStore> store = std::make_unique<PostgresScoreStore>(FreshPostgres("stopped"));
     store->AddAll({{"before", 1}});
     {
         PostgresStopped stopped;

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -308,6 +309,12 @@ long Since(std::chrono::steady_clock::time_point start) {
 // without it in time, what does not answers at once, a stop ends in time,
 // and all works again once the database is back.
 TEST_F(ScoreServer, AnswersWhilePostgresIsStopped) {
+    // The servers started here keep the database's default bound on each call.
+    struct DefaultBound {
+        std::string kept = std::getenv("QUORVEL_DB_DEADLINE_MS") ? std::getenv("QUORVEL_DB_DEADLINE_MS") : "";
+        DefaultBound() { unsetenv("QUORVEL_DB_DEADLINE_MS"); }
+        ~DefaultBound() { setenv("QUORVEL_DB_DEADLINE_MS", kept.c_str(), 1); }
+    } defaultBound;
     const std::string database = FreshPostgres("frozen");
     uint16_t port = Start({"--db", database});
     ASSERT_EQ(GameExchange(port, SaveLine("Before", 5)), "Before|5!");
