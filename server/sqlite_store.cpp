@@ -474,7 +474,8 @@ int64_t SqliteScoreStore::CountHigher(const Board& board, int64_t score) {
     sqlite3_stmt* finest =
         BoardQuery("SELECT count(*) FROM scores" + board.Where() + " AND score > ?1 AND score < ?2", board);
     sqlite3_bind_int64(finest, 1, score);
-    sqlite3_bind_int64(finest, 2, ((score >> FinestShift) + 1) << FinestShift);
+    // Multiplied, not shifted left: blocks below zero are negative numbers.
+    sqlite3_bind_int64(finest, 2, ((score >> FinestShift) + 1) * (int64_t{1} << FinestShift));
     int64_t higher = Number(finest);
     Statement& blocks = boardQueries[""];
     if (!blocks) {
@@ -483,8 +484,9 @@ int64_t SqliteScoreStore::CountHigher(const Board& board, int64_t score) {
             " WHERE period = ?1 AND shift = ?2 AND block > ?3 AND block < ?4");
     }
     for (int shift = FinestShift; shift <= CoarsestShift; shift += ShiftStep) {
-        int64_t parentEnd =
-            shift == CoarsestShift ? INT64_MAX : ((score >> (shift + ShiftStep)) + 1) << ShiftStep;
+        int64_t parentEnd = shift == CoarsestShift
+                                ? INT64_MAX
+                                : ((score >> (shift + ShiftStep)) + 1) * (int64_t{1} << ShiftStep);
         sqlite3_bind_text(blocks.get(), 1, board.period->data(), static_cast<int>(board.period->size()),
                           SQLITE_TRANSIENT);
         sqlite3_bind_int(blocks.get(), 2, shift);
