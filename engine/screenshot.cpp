@@ -1,9 +1,9 @@
 #include "engine/screenshot.h"
 
 #include "engine/player_files.h"
+#include "engine/png_writer.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,27 +17,6 @@
 namespace {
 
 constexpr int MostPerSecond = 1000;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Owns libpng's write and info structures.
-class PngWriter {
-  public:
-    PngWriter() {
-        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        if (png != nullptr) {
-            info = png_create_info_struct(png);
-        }
-    }
-    ~PngWriter() { png_destroy_write_struct(&png, info != nullptr ? &info : nullptr); }
-    PngWriter(const PngWriter&) = delete;
-    PngWriter& operator=(const PngWriter&) = delete;
-
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-};
 
 // The surface's pixels as rows of red, green and blue bytes, whatever its format.
 std::vector<png_byte> RgbRows(SDL_Surface* surface) {

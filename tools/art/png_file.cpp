@@ -1,6 +1,6 @@
 #include "tools/art/png_file.h"
 
-#include <png.h>
+#include "engine/png_writer.h"
 
 #include <cstdio>
 #include <memory>
@@ -8,31 +8,6 @@
 #include <vector>
 
 namespace art {
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Owns libpng's write and info structures.
-class PngWriter {
-  public:
-    PngWriter() {
-        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        if (png != nullptr) {
-            info = png_create_info_struct(png);
-        }
-    }
-    ~PngWriter() { png_destroy_write_struct(&png, info != nullptr ? &info : nullptr); }
-    PngWriter(const PngWriter&) = delete;
-    PngWriter& operator=(const PngWriter&) = delete;
-
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-};
-
-}  // namespace
 
 void WritePng(const std::string& path, const Canvas& canvas) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
