@@ -109,8 +109,9 @@ void PostgresScoreStore::ClearResult::operator()(pg_result* result) const {
     PQclear(result);
 }
 
-PostgresScoreStore::PostgresScoreStore(const std::string& address, std::chrono::milliseconds deadline)
-    : address(address), deadline(deadline) {
+PostgresScoreStore::PostgresScoreStore(const std::string& address, std::chrono::milliseconds deadline,
+                                       bool listening)
+    : address(address), deadline(deadline), listening(listening) {
     // Every user of the machine can read a command line.
     char* error = nullptr;
     std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
@@ -240,9 +241,8 @@ void PostgresScoreStore::Connect(Deadline until) {
             std::to_string(deadline.count()) +
             ";"
             "SELECT set_config('synchronous_commit', 'on', false)"
-            " WHERE current_setting('synchronous_commit') = 'off';"
-            "LISTEN " +
-            Channel,
+            " WHERE current_setting('synchronous_commit') = 'off'" +
+            (listening ? std::string(";LISTEN ") + Channel : std::string()),
         {}, until);
 }
 
@@ -346,8 +346,6 @@ auto PostgresScoreStore::Transaction(const std::string& begin, Change change) {
             Result begun = Run(begin, {}, until);
             transaction = PQgetvalue(begun.get(), 0, 0);
             auto result = change(until, begun);
-            // This connection hears its own notifications only later.
-            ++changes;
             if (Finish(transaction, until)) {
                 return result;
             }
@@ -523,14 +521,6 @@ std::vector<StoredScore> PostgresScoreStore::ReadScores(const Result& result) {
 }
 
 std::vector<StoredScore> PostgresScoreStore::Best(const std::optional<ScoreKey>& after, int64_t count) {
-    if (!after) {
-        // A game's fetch costs no round trip while nothing changed.
-        uint64_t version = ChangeCount();
-        if (version != top.version || count != top.count) {
-            top = {version, count, BoardBest(std::nullopt, std::nullopt, count)};
-        }
-        return top.scores;
-    }
     return BoardBest(std::nullopt, after, count);
 }
 
@@ -627,11 +617,22 @@ void PostgresScoreStore::Check() {
     Count();
 }
 
-uint64_t PostgresScoreStore::ChangeCount() {
-    // Only what already arrived on the socket: never a round trip. Without
-    // a connection nothing is heard, so every call counts as a change.
-    if (!connection || PQstatus(connection.get()) != CONNECTION_OK || !PQconsumeInput(connection.get())) {
-        return ++changes;
+std::optional<uint64_t> PostgresScoreStore::Listen(std::chrono::milliseconds limit, int wake) {
+    Deadline until = Clock::now() + limit;
+    pollfd ready[2] = {{-1, POLLIN, 0}, {wake, POLLIN, 0}};
+    try {
+        ready[0].fd = PQsocket(Connection(until));
+    } catch (const std::exception&) {
+        // Not connected: the pause before the next try is spent here.
+    }
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    poll(ready, 2, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+    if (ready[0].fd < 0) {
+        return std::nullopt;
+    }
+    if (!PQconsumeInput(connection.get()) || PQstatus(connection.get()) != CONNECTION_OK) {
+        connection.reset();
+        return std::nullopt;
     }
     while (PGnotify* notified = PQnotifies(connection.get())) {
         PQfreemem(notified);

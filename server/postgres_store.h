@@ -15,10 +15,8 @@ struct pg_result;
 // tries; a score is acknowledged only when its COMMIT has returned. No call
 // takes longer than its deadline, whatever the database server does: one
 // that is stopped, or cut off without a reset, still answers TCP from its
-// kernel, so only a client-side clock can tell. The best scores from the
-// top are answered from memory until a notification (or a reconnection)
-// tells of a change, so they come even while the database stalls; Check
-// always asks the database.
+// kernel, so only a client-side clock can tell. Every commit that changes
+// what the players see notifies the listening stores of every instance.
 class PostgresScoreStore : public ScoreStore {
   public:
     static constexpr std::chrono::milliseconds DefaultDeadline{1500};
@@ -27,8 +25,10 @@ class PostgresScoreStore : public ScoreStore {
     // ("host=... dbname=..."); the password comes from PGPASSFILE or
     // ~/.pgpass. Creates or extends the tables when needed, one instance at a
     // time. `deadline` bounds each call, connecting and reconnecting included.
+    // Only a `listening` store hears of changes (see Listen): every other
+    // connection would get every notification and leave it unread.
     explicit PostgresScoreStore(const std::string& address,
-                                std::chrono::milliseconds deadline = DefaultDeadline);
+                                std::chrono::milliseconds deadline = DefaultDeadline, bool listening = false);
     ~PostgresScoreStore() override;
     PostgresScoreStore(const PostgresScoreStore&) = delete;
     PostgresScoreStore& operator=(const PostgresScoreStore&) = delete;
@@ -49,7 +49,6 @@ class PostgresScoreStore : public ScoreStore {
     std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>& range,
                                       const ScoreBuckets& buckets) override;
     void Check() override;
-    uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
     std::vector<RefusedScore> LatestRefused(int64_t count) override;
     std::vector<ListedScore> List(bool latest, int64_t count) override;
@@ -57,6 +56,12 @@ class PostgresScoreStore : public ScoreStore {
     bool Ban(const std::string& name) override;
     bool Unban(const std::string& name) override;
     void Backup(const std::string& file) override;
+
+    // For a thread that only listens: waits up to `limit` for news of a
+    // change, or until `wake` is readable, opening the connection first when
+    // it is not open. Returns the change count, or none while no connection
+    // listens (changes then go unheard).
+    std::optional<uint64_t> Listen(std::chrono::milliseconds limit, int wake);
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -103,19 +108,13 @@ class PostgresScoreStore : public ScoreStore {
     void AddRefusedRows(const std::vector<RefusedScore>& refused, Deadline until);
     std::vector<StoredScore> ReadScores(const Result& result);
 
-    // The best scores from the top as last read, while no change was heard of.
-    struct Top {
-        uint64_t version = 0;
-        int64_t count = -1;
-        std::vector<StoredScore> scores;
-    };
-
     std::string address;
     std::chrono::milliseconds deadline;
+    bool listening;
     std::unique_ptr<pg_conn, FinishConnection> connection;
     Deadline nextTry{};
     std::chrono::milliseconds pause{0};
     std::string failure;  // why the last try to connect failed
+    // Notifications heard and reconnections, for Listen.
     uint64_t changes = 0;
-    Top top;
 };

@@ -1,6 +1,7 @@
 #include "server/score_server.h"
 
 #include "scores/score_protocol.h"
+#include "server/change_watch.h"
 #include "server/client_limits.h"
 #include "server/game_request.h"
 #include "server/score_api.h"
@@ -59,11 +60,12 @@ class Session;
 class Server {
   public:
     Server(net::io_context& io, const ServerOptions& options, ScoreReader& reader, HistogramCache& histograms,
-           ScoreWriter& writer, StopGuard& stopGuard)
+           ScoreWriter& writer, ChangeWatch& changes, StopGuard& stopGuard)
         : options(options),
           reader(reader),
           histograms(histograms),
           writer(writer),
+          changes(changes),
           acceptor(io),
           retryTimer(io),
           signals(io, SIGINT, SIGTERM, SIGHUP),
@@ -81,6 +83,31 @@ class Server {
     // The game's list as last read, for a reply the database is too slow to give.
     void Remember(std::shared_ptr<const std::vector<StoredScore>> best) { lastBest = std::move(best); }
     const std::shared_ptr<const std::vector<StoredScore>>& LastBest() const { return lastBest; }
+
+    // What a list read now would be read after: every change the watch has
+    // seen, and every store of this instance's writer.
+    struct ListStamp {
+        uint64_t changes;
+        uint64_t ownStores;
+        bool operator==(const ListStamp& other) const {
+            return changes == other.changes && ownStores == other.ownStores;
+        }
+    };
+    ListStamp StampList() { return {changes.Version(), ownStores}; }
+    // The game's list read after `stamp`: the reply to give while nothing changes.
+    const std::string& Know(const ListStamp& stamp, std::shared_ptr<const std::vector<StoredScore>> best) {
+        lastBest = std::move(best);
+        known = {stamp, FormatGameReply(*lastBest)};
+        return known->second;
+    }
+    // The reply known for `stamp`, if no change came after it.
+    const std::string* KnownReply(const ListStamp& stamp) const {
+        return known && known->first == stamp ? &known->second : nullptr;
+    }
+    // Called for each store the writer finished, in time or not: the stamp
+    // moves before its acknowledgement goes, since a notice of the commit
+    // (on PostgreSQL) may come later.
+    void CountOwnStore() { ++ownStores; }
     // Whether the last store failed (or did not answer) with none stored since.
     void StoreWorked(bool worked) { storeFailing = !worked; }
     bool StoreFailing() const { return storeFailing; }
@@ -91,6 +118,7 @@ class Server {
     // Used on the reader threads.
     HistogramCache& histograms;
     ScoreWriter& writer;
+    ChangeWatch& changes;
     std::unordered_set<Session*> sessions;
     std::map<net::ip::address, std::size_t> connectionsFrom;
 
@@ -108,6 +136,8 @@ class Server {
     bool stopping = false;
     bool storeFailing = false;
     std::shared_ptr<const std::vector<StoredScore>> lastBest;
+    uint64_t ownStores = 0;
+    std::optional<std::pair<ListStamp, std::string>> known;
     ScoreAllowances allowances;
 };
 
@@ -307,6 +337,7 @@ class Session : public std::enable_shared_from_this<Session> {
                                  // Moved on, so that the writer's thread never holds the last owner.
                                  net::post(std::move(executor),
                                            [self = std::move(self), stored, outcome, kept, ticket] {
+                                               self->server.CountOwnStore();
                                                if (self->InTime(ticket)) {
                                                    self->OnStored(stored, outcome, kept);
                                                }
@@ -340,6 +371,12 @@ class Session : public std::enable_shared_from_this<Session> {
             SendGameReply(result, withList ? FormatGameReply(*best) : std::string(1, ReplyEnd));
             return;
         }
+        // While nothing changed, the list read last is the list.
+        Server::ListStamp stamp = server.StampList();
+        if (const std::string* known = server.KnownReply(stamp)) {
+            SendGameReply(result, *known);
+            return;
+        }
         using Best = std::shared_ptr<const std::vector<StoredScore>>;
         AskReader<std::pair<Best, std::string>>(
             [](ScoreStore& store) -> std::pair<Best, std::string> {
@@ -351,10 +388,9 @@ class Session : public std::enable_shared_from_this<Session> {
                     return {nullptr, error.what()};
                 }
             },
-            [result](Session& self, const std::pair<Best, std::string>& read) {
+            [result, stamp](Session& self, const std::pair<Best, std::string>& read) {
                 if (read.first) {
-                    self.server.Remember(read.first);
-                    self.SendGameReply(result, FormatGameReply(*read.first));
+                    self.SendGameReply(result, self.server.Know(stamp, read.first));
                 } else {
                     self.LateList(result + " list-failed " + read.second);
                 }
@@ -816,11 +852,13 @@ int RunScoreServer(const ServerOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::unique_ptr<ScoreStore>> readerStores;
     std::unique_ptr<ScoreStore> writerStore;
+    std::unique_ptr<ChangeWatch> changes;
     try {
         writerStore = OpenScoreStore(options.database);
         for (std::size_t i = 0; i < options.readers; ++i) {
             readerStores.push_back(OpenScoreStore(options.database));
         }
+        changes = WatchScoreChanges(options.database);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-scores: %s (%s)\n", error.what(),
                      ShownDatabaseAddress(options.database).c_str());
@@ -838,6 +876,8 @@ int RunScoreServer(const ServerOptions& options) {
                    std::to_string(StopGrace.count()) + " ms; " + std::to_string(pending) +
                    " score(s) not stored, none of them acknowledged\n";
         });
+        // Its thread, if any, stops within the stop's bound.
+        std::unique_ptr<ChangeWatch> watch = std::move(changes);
         net::io_context io(1);
         // Declared after the I/O context, so they are drained and joined before the context goes.
         writer =
@@ -847,7 +887,7 @@ int RunScoreServer(const ServerOptions& options) {
         // Before the reader, whose threads use it until they are joined.
         HistogramCache histograms(HistogramMaxAge);
         ScoreReader reader(std::move(readerStores), options.readQueueLimit);
-        Server server(io, options, reader, histograms, *writer, stopGuard);
+        Server server(io, options, reader, histograms, *writer, *watch, stopGuard);
         std::string error = server.Open();
         if (!error.empty()) {
             std::fprintf(stderr, "quorvel-scores: %s\n", error.c_str());

@@ -1,5 +1,6 @@
 #include "server/score_store.h"
 
+#include "server/change_watch.h"
 #include "server/postgres_store.h"
 #include "server/sqlite_store.h"
 
@@ -134,16 +135,37 @@ std::chrono::milliseconds DatabaseDeadline() {
     return std::chrono::milliseconds(millis);
 }
 
-std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
+namespace {
+
+// Calls `open(postgres)` for the back end that `database` names.
+template <typename Open>
+auto OpenBackend(const std::string& database, Open open) {
     try {
-        if (IsPostgresUri(database) || IsKeywordForm(database)) {
-            return std::make_unique<PostgresScoreStore>(database, DatabaseDeadline());
-        }
-        return std::make_unique<SqliteScoreStore>(database);
+        return open(IsPostgresUri(database) || IsKeywordForm(database));
     } catch (const std::exception& error) {
         // libpq quotes what it could not read, which may be the password.
         throw std::runtime_error(HidePasswords(error.what(), database));
     }
+}
+
+}  // namespace
+
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
+    return OpenBackend(database, [&](bool postgres) -> std::unique_ptr<ScoreStore> {
+        if (postgres) {
+            return std::make_unique<PostgresScoreStore>(database, DatabaseDeadline());
+        }
+        return std::make_unique<SqliteScoreStore>(database);
+    });
+}
+
+std::unique_ptr<ChangeWatch> WatchScoreChanges(const std::string& database) {
+    return OpenBackend(database, [&](bool postgres) {
+        if (postgres) {
+            return WatchNotifications(std::make_unique<PostgresScoreStore>(database, DatabaseDeadline(), true));
+        }
+        return WatchFileWrites(database);
+    });
 }
 
 std::string ShownDatabaseAddress(const std::string& database) {

@@ -78,11 +78,6 @@ class ScoreStore {
     // longer the one opened (an SQLite file deleted or replaced).
     virtual void Check() = 0;
 
-    // A number that changes whenever what Best returns may have changed,
-    // through this connection or any other, on any instance. Cheap enough to
-    // ask before every game's reply: never a round trip to a database server.
-    virtual uint64_t ChangeCount() = 0;
-
     // Keeps refused scores for the operator; beyond a bound the oldest go.
     virtual void AddRefused(const std::vector<RefusedScore>& refused) = 0;
     // The latest `count` refused scores, newest first.
@@ -110,6 +105,12 @@ class ScoreStore {
 // Each PostgreSQL call is bounded by QUORVEL_DB_DEADLINE_MS (100 to 600000)
 // when set, else by 1.5 s.
 std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database);
+
+class ChangeWatch;
+
+// What tells the thread serving the clients that the scores may have changed
+// (see ChangeWatch); throws like OpenScoreStore.
+std::unique_ptr<ChangeWatch> WatchScoreChanges(const std::string& database);
 
 // The database address as it may be shown in a log or a message: any
 // password (URI user-info or a password parameter) replaced by "***".

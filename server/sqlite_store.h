@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <tuple>
 #include <memory>
 #include <string>
 
@@ -40,7 +41,6 @@ class SqliteScoreStore : public ScoreStore {
     std::vector<int64_t> BoardBuckets(const std::optional<ReceivedRange>& range,
                                       const ScoreBuckets& buckets) override;
     void Check() override;
-    uint64_t ChangeCount() override;
     void AddRefused(const std::vector<RefusedScore>& refused) override;
     std::vector<RefusedScore> LatestRefused(int64_t count) override;
     std::vector<ListedScore> List(bool latest, int64_t count) override;
@@ -81,20 +81,20 @@ class SqliteScoreStore : public ScoreStore {
     sqlite3_stmt* BoardQuery(const std::string& sql, const Board& board);
     // How many of the board's scores are higher than `score`.
     int64_t CountHigher(const Board& board, int64_t score);
-    // The tallies behind CountHigher, and the triggers that keep them.
+    // The tallies behind CountHigher, and the triggers that keep them for
+    // every writer but this store's connections.
     void CreateTally();
+    // Changes to the tallies summed by (period, shift, block), and the rows counted.
+    struct Tally : std::map<std::tuple<std::string, int, int64_t>, int64_t> {
+        std::size_t rows = 0;
+    };
+    // Steps `statement`, whose rows are TallyColumns, counting each row
+    // `shown` (+1, -1 or 0) in `tally`.
+    void TallyRows(sqlite3_stmt* statement, const char* what, Tally& tally, int64_t shown);
+    void AddToTally(const Tally& tally);
     // The one number a counting query answers.
     int64_t Number(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);
-
-    // The best scores from the top as last read, while no connection has
-    // written since: a game's fetch then costs a version check, not fifteen
-    // row reads.
-    struct Top {
-        uint64_t version = 0;
-        int64_t count = -1;
-        std::vector<StoredScore> scores;
-    };
 
     std::string path;
     // The file opened, by identity rather than by name.
@@ -102,11 +102,7 @@ class SqliteScoreStore : public ScoreStore {
     ino_t inode = 0;
     // Declared first, so the statements are finalized before it closes.
     std::unique_ptr<sqlite3, CloseDatabase> db;
-    Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount;
-    Statement selectBest, selectCount, dataVersion;
+    Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount, addToTally;
+    Statement selectBest, selectCount;
     std::map<std::string, Statement> boardQueries;
-    Top top;
-    // ChangeCount's state: the data version last seen, and the changes counted.
-    int64_t lastDataVersion = -1;
-    uint64_t changes = 0;
 };
