@@ -51,15 +51,6 @@ std::string ForRow(std::string expression, const std::string& row) {
     return expression;
 }
 
-// What the tallies need of a row: its score, then its period on each board.
-std::string TallyColumns(const std::string& row) {
-    std::string columns = row + ".score";
-    for (const char* period : PeriodOfRow) {
-        columns += ", " + ForRow(period, row);
-    }
-    return columns;
-}
-
 // The seconds since 1970 of a range's bound when it is a UTC midnight as
 // the boards write it ("2026-12-07T00:00:00.000Z").
 std::optional<int64_t> Midnight(const std::string& text) {
@@ -141,10 +132,6 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     if (status != SQLITE_OK) {
         Fail("cannot open the score database");
     }
-    // This connection keeps the tallies itself, a batch's changes summed per
-    // block (the triggers cost a store several times its insert); the
-    // triggers stay for every other writer, an older server or a shell.
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     // Another instance may be creating the tables, or checkpointing.
     sqlite3_busy_timeout(db.get(), 5000);
     if (sqlite3_db_readonly(db.get(), "main") != 0) {
@@ -204,14 +191,10 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path) : path(path) {
     device = opened_file.st_dev;
     inode = opened_file.st_ino;
 
-    // A banned name's score is not stored: no row comes back.
-    insertScore = Prepare(("INSERT INTO scores (name, score) SELECT ?1, ?2"
-                           " WHERE NOT EXISTS (SELECT 1 FROM banned_names WHERE name = ?1) RETURNING " +
-                           TallyColumns("scores"))
-                              .c_str());
-    addToTally = Prepare(
-        "INSERT INTO score_tally (period, shift, block, shown) VALUES (?1, ?2, ?3, ?4)"
-        " ON CONFLICT (period, shift, block) DO UPDATE SET shown = shown + excluded.shown");
+    // A banned name's score is not stored: the changed rows tell.
+    insertScore = Prepare(
+        "INSERT INTO scores (name, score) SELECT ?1, ?2"
+        " WHERE NOT EXISTS (SELECT 1 FROM banned_names WHERE name = ?1)");
     insertRefused =
         Prepare("INSERT INTO refused_scores (address, name, score, reason) VALUES (?1, ?2, ?3, ?4)");
     trimRefused = Prepare("DELETE FROM refused_scores WHERE id <= (SELECT MAX(id) FROM refused_scores) - ?1");
@@ -383,42 +366,6 @@ void SqliteScoreStore::AddToCount(int64_t shown) {
     }
 }
 
-void SqliteScoreStore::TallyRows(sqlite3_stmt* statement, const char* what, Tally& tally, int64_t shown) {
-    StatementUse use(statement);
-    int status;
-    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
-        int64_t score = sqlite3_column_int64(statement, 0);
-        for (int column = 1; column <= static_cast<int>(std::size(PeriodOfRow)); ++column) {
-            // Like the triggers: a time no period can be read from counts on no board.
-            if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
-                continue;
-            }
-            std::string period = Text(statement, column);
-            for (int shift = FinestShift; shift <= CoarsestShift; shift += ShiftStep) {
-                tally[{period, shift, score >> shift}] += shown;
-            }
-        }
-        ++tally.rows;
-    }
-    if (status != SQLITE_DONE) {
-        Fail(what);
-    }
-}
-
-void SqliteScoreStore::AddToTally(const Tally& tally) {
-    for (const auto& [key, shown] : tally) {
-        if (shown != 0) {
-            const auto& [period, shift, block] = key;
-            sqlite3_bind_text(addToTally.get(), 1, period.data(), static_cast<int>(period.size()),
-                              SQLITE_TRANSIENT);
-            sqlite3_bind_int(addToTally.get(), 2, shift);
-            sqlite3_bind_int64(addToTally.get(), 3, block);
-            sqlite3_bind_int64(addToTally.get(), 4, shown);
-            Step(addToTally.get(), "cannot count the scores by block");
-        }
-    }
-}
-
 std::vector<bool> SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& scores) {
     if (scores.empty()) {
         return {};
@@ -427,20 +374,17 @@ std::vector<bool> SqliteScoreStore::AddAll(const std::vector<ScoreRecord>& score
     return Transaction("cannot store the scores", [&] {
         std::vector<bool> stored;
         std::vector<RefusedScore> banned;
-        Tally tally;
         for (const ScoreRecord& record : scores) {
             sqlite3_bind_text(insertScore.get(), 1, record.name.data(), static_cast<int>(record.name.size()),
                               SQLITE_TRANSIENT);
             sqlite3_bind_int(insertScore.get(), 2, record.score);
-            std::size_t before = tally.rows;
-            TallyRows(insertScore.get(), "cannot store a score", tally, 1);
-            stored.push_back(tally.rows > before);
+            Step(insertScore.get(), "cannot store a score");
+            stored.push_back(Changed() == 1);
             if (!stored.back()) {
                 banned.push_back({record.address, "", record.name, record.score, "banned"});
             }
         }
-        AddToTally(tally);
-        AddToCount(static_cast<int64_t>(tally.rows));
+        AddToCount(std::count(stored.begin(), stored.end(), true));
         AddRefusedRows(banned);
         // Checked again last: the file may have gone while this waited for the lock.
         CheckSameFile();
@@ -734,15 +678,11 @@ bool SqliteScoreStore::SetHidden(int64_t id, bool hidden) {
         bool wasShown = sqlite3_column_int(select.get(), 0) == 0;
         select.reset();
         // Hidden by hand, it stays hidden when a ban on its name is lifted.
-        Statement update =
-            Prepare(("UPDATE scores SET hidden = ?2 WHERE id = ?1 RETURNING " + TallyColumns("scores")).c_str());
+        Statement update = Prepare("UPDATE scores SET hidden = ?2 WHERE id = ?1");
         sqlite3_bind_int64(update.get(), 1, id);
         sqlite3_bind_int(update.get(), 2, hidden ? 1 : 0);
-        int64_t shown = wasShown == hidden ? (hidden ? -1 : 1) : 0;
-        Tally tally;
-        TallyRows(update.get(), "cannot hide or show the score", tally, shown);
-        AddToTally(tally);
-        AddToCount(shown);
+        Step(update.get(), "cannot hide or show the score");
+        AddToCount(wasShown == hidden ? (hidden ? -1 : 1) : 0);
         return true;
     });
 }
@@ -755,14 +695,10 @@ bool SqliteScoreStore::Ban(const std::string& name) {
         if (Changed() == 0) {
             return false;
         }
-        Statement hide = Prepare(
-            ("UPDATE scores SET hidden = 2 WHERE name = ?1 AND hidden = 0 RETURNING " + TallyColumns("scores"))
-                .c_str());
+        Statement hide = Prepare("UPDATE scores SET hidden = 2 WHERE name = ?1 AND hidden = 0");
         sqlite3_bind_text(hide.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        Tally tally;
-        TallyRows(hide.get(), "cannot hide the banned name's scores", tally, -1);
-        AddToTally(tally);
-        AddToCount(-static_cast<int64_t>(tally.rows));
+        Step(hide.get(), "cannot hide the banned name's scores");
+        AddToCount(-Changed());
         return true;
     });
 }
@@ -775,14 +711,10 @@ bool SqliteScoreStore::Unban(const std::string& name) {
         if (Changed() == 0) {
             return false;
         }
-        Statement show = Prepare(
-            ("UPDATE scores SET hidden = 0 WHERE name = ?1 AND hidden = 2 RETURNING " + TallyColumns("scores"))
-                .c_str());
+        Statement show = Prepare("UPDATE scores SET hidden = 0 WHERE name = ?1 AND hidden = 2");
         sqlite3_bind_text(show.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        Tally tally;
-        TallyRows(show.get(), "cannot show the unbanned name's scores", tally, 1);
-        AddToTally(tally);
-        AddToCount(static_cast<int64_t>(tally.rows));
+        Step(show.get(), "cannot show the unbanned name's scores");
+        AddToCount(Changed());
         return true;
     });
 }

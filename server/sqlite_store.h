@@ -5,7 +5,6 @@
 #include <sys/types.h>
 
 #include <map>
-#include <tuple>
 #include <memory>
 #include <string>
 
@@ -81,17 +80,8 @@ class SqliteScoreStore : public ScoreStore {
     sqlite3_stmt* BoardQuery(const std::string& sql, const Board& board);
     // How many of the board's scores are higher than `score`.
     int64_t CountHigher(const Board& board, int64_t score);
-    // The tallies behind CountHigher, and the triggers that keep them for
-    // every writer but this store's connections.
+    // The tallies behind CountHigher, and the triggers that keep them.
     void CreateTally();
-    // Changes to the tallies summed by (period, shift, block), and the rows counted.
-    struct Tally : std::map<std::tuple<std::string, int, int64_t>, int64_t> {
-        std::size_t rows = 0;
-    };
-    // Steps `statement`, whose rows are TallyColumns, counting each row
-    // `shown` (+1, -1 or 0) in `tally`.
-    void TallyRows(sqlite3_stmt* statement, const char* what, Tally& tally, int64_t shown);
-    void AddToTally(const Tally& tally);
     // The one number a counting query answers.
     int64_t Number(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const std::string& what);
@@ -102,7 +92,7 @@ class SqliteScoreStore : public ScoreStore {
     ino_t inode = 0;
     // Declared first, so the statements are finalized before it closes.
     std::unique_ptr<sqlite3, CloseDatabase> db;
-    Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount, addToTally;
+    Statement begin, commit, rollback, insertScore, insertRefused, trimRefused, addToCount;
     Statement selectBest, selectCount;
     std::map<std::string, Statement> boardQueries;
 };

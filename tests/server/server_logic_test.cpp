@@ -721,8 +721,8 @@ TEST(SqliteStore, RefusesStoresOnceItsFileIsGone) {
     EXPECT_THROW(store->Check(), std::runtime_error);
 }
 
-// The store keeps the tallies itself, the triggers keep them for any other
-// writer: after both, they hold what counting the shown scores gives.
+// Whoever writes (the store, the operator's commands, another program), the
+// tallies hold what counting the shown scores gives.
 TEST(SqliteStore, KeepsTalliesAsARecountWould) {
     std::filesystem::remove_all("tallies");
     std::filesystem::create_directory("tallies");

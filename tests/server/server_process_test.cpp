@@ -107,10 +107,9 @@ TEST_F(ScoreServer, AcknowledgesNoScoreTheDatabaseRefused) {
     uint16_t port = Start();
     sqlite3* db = nullptr;
     sqlite3_open(Database().c_str(), &db);
-    // A second 13 breaks a constraint, as a full disk would break the insert.
     ASSERT_EQ(sqlite3_exec(db,
-                           "INSERT INTO scores (name, score, hidden) VALUES ('Seed', 13, 1);"
-                           "CREATE UNIQUE INDEX refuse ON scores (score) WHERE score = 13",
+                           "CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.score = 13"
+                           " BEGIN SELECT RAISE(ABORT, 'disk full'); END",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
