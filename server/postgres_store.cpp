@@ -307,8 +307,8 @@ PostgresScoreStore::Result PostgresScoreStore::Run(const std::string& sql,
             error = OneLine(PQresultErrorMessage(result.get()));
         }
     }
-    // Read along with the results; counted here so that none pile up on a
-    // connection that is never asked for its change count.
+    // A listening connection's notifications can arrive with any result:
+    // counted here, for Listen, so that none is missed or left to pile up.
     while (PGnotify* notified = PQnotifies(open)) {
         PQfreemem(notified);
         ++changes;
